@@ -1,0 +1,734 @@
+#include "table.h"
+
+#include "error.h"
+#include "fault_point.h"
+#include "field_codec.h"
+#include "lock_offsets.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QThread>
+#include <QtEndian>
+
+#include <cmath>
+#include <limits>
+
+namespace xbase {
+namespace {
+
+constexpr std::int64_t kChunkBytes = 1 << 16;
+// Header and append locks are held for one write; wait for them up to ~2 s.
+constexpr int kShortLockAttempts = 400;
+constexpr unsigned long kShortLockPauseMs = 5;
+
+// The pack journal: the packed table's bytes, then a trailer that proves they are
+// complete. Written and synced before the table itself is touched.
+constexpr char kJournalMagic[8] = {'X', 'B', 'P', 'A', 'C', 'K', '0', '1'};
+constexpr std::int64_t kTrailerSize = 32;
+
+QString journalPath(const QString& tablePath) {
+    return tablePath + QStringLiteral(".pack");
+}
+
+struct Fnv1a {
+    std::uint64_t value = 0xcbf29ce484222325ull;
+    void add(const char* p, std::int64_t n) {
+        for (std::int64_t i = 0; i < n; ++i) {
+            value ^= static_cast<unsigned char>(p[i]);
+            value *= 0x100000001b3ull;
+        }
+    }
+};
+
+QByteArray trailer(std::int64_t contentLength, std::uint64_t headerHash, std::uint64_t bodyHash) {
+    QByteArray t(kTrailerSize, '\0');
+    auto* b = reinterpret_cast<uchar*>(t.data());
+    std::copy(std::begin(kJournalMagic), std::end(kJournalMagic), t.begin());
+    qToLittleEndian<quint64>(static_cast<quint64>(contentLength), b + 8);
+    qToLittleEndian<quint64>(headerHash, b + 16);
+    qToLittleEndian<quint64>(bodyHash, b + 24);
+    return t;
+}
+
+void copyRange(const NativeFile& from, NativeFile& to, std::int64_t length,
+               const char* faultAfterFirstChunk) {
+    QByteArray chunk(kChunkBytes, '\0');
+    for (std::int64_t pos = 0; pos < length; pos += kChunkBytes) {
+        const std::int64_t n = std::min(kChunkBytes, length - pos);
+        from.readExact(pos, chunk.data(), n);
+        to.write(pos, chunk.constData(), n);
+        if (pos == 0 && faultAfterFirstChunk)
+            detail::faultPoint(faultAfterFirstChunk);
+    }
+}
+
+// The length of the packed table a journal holds, or 0 when the journal is not
+// complete (its trailer missing or its bytes not those the trailer vouches for).
+std::int64_t completeJournalLength(const NativeFile& journal) {
+    const std::int64_t size = journal.size();
+    if (size <= kTrailerSize + kFileHeaderSize)
+        return 0;
+    QByteArray t(kTrailerSize, '\0');
+    journal.readExact(size - kTrailerSize, t.data(), kTrailerSize);
+    const auto* b = reinterpret_cast<const uchar*>(t.constData());
+    const auto contentLength = static_cast<std::int64_t>(qFromLittleEndian<quint64>(b + 8));
+    if (!std::equal(std::begin(kJournalMagic), std::end(kJournalMagic), t.begin()) ||
+        contentLength != size - kTrailerSize)
+        return 0;
+    QByteArray head(kFileHeaderSize, '\0');
+    journal.readExact(0, head.data(), kFileHeaderSize);
+    const std::int64_t headerLength =
+        qFromLittleEndian<quint16>(reinterpret_cast<const uchar*>(head.constData()) + 8);
+    if (headerLength > contentLength)
+        return 0;
+    Fnv1a headerHash;
+    Fnv1a bodyHash;
+    QByteArray chunk(kChunkBytes, '\0');
+    for (std::int64_t pos = 0; pos < contentLength; pos += kChunkBytes) {
+        const std::int64_t n = std::min(kChunkBytes, contentLength - pos);
+        journal.readExact(pos, chunk.data(), n);
+        const std::int64_t inHeader = std::clamp<std::int64_t>(headerLength - pos, 0, n);
+        headerHash.add(chunk.constData(), inHeader);
+        bodyHash.add(chunk.constData() + inHeader, n - inHeader);
+    }
+    const bool sound = headerHash.value == qFromLittleEndian<quint64>(b + 16) &&
+                       bodyHash.value == qFromLittleEndian<quint64>(b + 24);
+    return sound ? contentLength : 0;
+}
+
+} // namespace
+
+Table::Table(QObject* parent) : QObject(parent) {}
+
+Table::~Table() {
+    try {
+        close();
+    } catch (...) {
+        // Closing only releases; nothing is written that could fail here.
+    }
+}
+
+void Table::setDirectory(const QString& directory) {
+    requireClosed();
+    m_directory = directory;
+}
+
+void Table::setTableName(const QString& name) {
+    requireClosed();
+    m_tableName = name;
+}
+
+void Table::setExclusive(bool exclusive) {
+    requireClosed();
+    m_exclusive = exclusive;
+}
+
+void Table::setReadOnly(bool readOnly) {
+    requireClosed();
+    m_readOnly = readOnly;
+}
+
+void Table::setTranslate(bool translate) {
+    requireClosed();
+    m_translate = translate;
+}
+
+QString Table::filePath() const {
+    return resolveFileName(m_directory, m_tableName);
+}
+
+QString Table::displayPath() const {
+    return QDir::toNativeSeparators(m_file.isOpen() ? m_file.path() : filePath());
+}
+
+void Table::requireOpen() const {
+    if (m_state == State::Inactive)
+        throw Error(QStringLiteral("%1: таблица не открыта").arg(displayPath()));
+}
+
+void Table::requireClosed() const {
+    if (m_state != State::Inactive)
+        throw Error(QStringLiteral("%1: свойство нельзя менять у открытой таблицы")
+                        .arg(displayPath()));
+}
+
+void Table::requireWritable() const {
+    requireOpen();
+    if (m_readOnly)
+        throw Error(QStringLiteral("%1: таблица открыта только для чтения").arg(displayPath()));
+}
+
+void Table::requireCurrent() const {
+    if (m_recNo == 0)
+        throw Error(QStringLiteral("%1: нет текущей записи").arg(displayPath()));
+}
+
+void Table::open() {
+    if (isOpen())
+        return;
+    if (m_tableName.isEmpty())
+        throw Error(QStringLiteral("Не указано имя таблицы"));
+    const QString path = filePath();
+    if (!m_readOnly)
+        recoverInterruptedPack(path);
+    NativeFile file =
+        NativeFile::open(path, m_readOnly ? FileAccess::ReadOnly : FileAccess::ReadWrite,
+                         m_exclusive ? Sharing::Exclusive : Sharing::Shared);
+    const std::int64_t size = file.size();
+    QByteArray head(static_cast<qsizetype>(std::min<std::int64_t>(size, kFileHeaderSize)), '\0');
+    file.read(0, head.data(), head.size());
+    if (head.size() == kFileHeaderSize) {
+        const auto headerLength =
+            qFromLittleEndian<quint16>(reinterpret_cast<const uchar*>(head.constData()) + 8);
+        if (headerLength > kFileHeaderSize && headerLength <= size) {
+            head.resize(headerLength);
+            file.readExact(0, head.data(), headerLength);
+        }
+    }
+    m_header = parseHeader(head, size, path);
+    m_file = std::move(file);
+    m_count = TableHeader::recordsInFile(size, m_header.headerLength, m_header.recordLength);
+    m_state = State::Browse;
+    m_recNo = 0;
+    m_buffer = QByteArray(m_header.recordLength, ' ');
+    first();
+    emit layoutReset();
+}
+
+void Table::close() {
+    if (m_state == State::Inactive)
+        return;
+    releaseRecordLock();
+    m_file.close();
+    m_state = State::Inactive;
+    m_recNo = 0;
+    m_count = 0;
+    m_bof = m_eof = true;
+    m_buffer.clear();
+    emit layoutReset();
+}
+
+std::int64_t Table::recordOffset(std::uint32_t recNo) const {
+    return m_header.headerLength +
+           static_cast<std::int64_t>(recNo - 1) * static_cast<std::int64_t>(m_header.recordLength);
+}
+
+// The header's count is advisory: the file's size says how many whole records
+// there are (another process may have appended; a crash may have left a partial one).
+std::uint32_t Table::refreshCount() const {
+    m_count = TableHeader::recordsInFile(m_file.size(), m_header.headerLength,
+                                         m_header.recordLength);
+    return m_count;
+}
+
+std::uint32_t Table::physicalRecordCount() const {
+    requireOpen();
+    return refreshCount();
+}
+
+bool Table::readRecord(std::uint32_t recNo, QByteArray& into) const {
+    into.resize(m_header.recordLength);
+    return m_file.read(recordOffset(recNo), into.data(), into.size()) == into.size();
+}
+
+bool Table::isLive(std::uint32_t recNo, QByteArray& into) const {
+    return readRecord(recNo, into) && into.at(0) != kDeletedFlag;
+}
+
+std::uint32_t Table::seekLive(std::uint32_t from, int step) const {
+    QByteArray scratch;
+    for (std::int64_t r = from; r >= 1 && r <= m_count; r += step) {
+        if (isLive(static_cast<std::uint32_t>(r), scratch))
+            return static_cast<std::uint32_t>(r);
+    }
+    return 0;
+}
+
+void Table::moveTo(std::uint32_t recNo) {
+    m_recNo = recNo;
+    if (recNo == 0 || !readRecord(recNo, m_buffer))
+        m_buffer = QByteArray(m_header.recordLength, ' ');
+}
+
+void Table::checkBrowse() {
+    requireOpen();
+    if (m_state != State::Browse)
+        post();
+}
+
+void Table::first() {
+    checkBrowse();
+    refreshCount();
+    const std::uint32_t r = seekLive(1, 1);
+    moveTo(r);
+    m_bof = true;
+    m_eof = r == 0;
+    emit currentChanged();
+}
+
+void Table::last() {
+    checkBrowse();
+    refreshCount();
+    const std::uint32_t r = seekLive(m_count, -1);
+    moveTo(r);
+    m_eof = true;
+    m_bof = r == 0;
+    emit currentChanged();
+}
+
+void Table::next() {
+    checkBrowse();
+    if (m_recNo == 0) {
+        m_eof = true;
+        return;
+    }
+    refreshCount();
+    const std::uint32_t r = seekLive(m_recNo + 1, 1);
+    if (r == 0) {
+        m_eof = true;
+        return;
+    }
+    moveTo(r);
+    m_bof = m_eof = false;
+    emit currentChanged();
+}
+
+void Table::prior() {
+    checkBrowse();
+    if (m_recNo == 0) {
+        m_bof = true;
+        return;
+    }
+    refreshCount();
+    const std::uint32_t r = seekLive(m_recNo - 1, -1);
+    if (r == 0) {
+        m_bof = true;
+        return;
+    }
+    moveTo(r);
+    m_bof = m_eof = false;
+    emit currentChanged();
+}
+
+void Table::go(std::uint32_t recNo) {
+    checkBrowse();
+    refreshCount();
+    QByteArray scratch;
+    if (recNo < 1 || recNo > m_count)
+        throw Error(QStringLiteral("%1: нет записи с номером %2").arg(displayPath()).arg(recNo));
+    if (!isLive(recNo, scratch))
+        throw Error(QStringLiteral("%1: запись %2 удалена").arg(displayPath()).arg(recNo));
+    m_recNo = recNo;
+    m_buffer = scratch;
+    m_bof = m_eof = false;
+    emit currentChanged();
+}
+
+std::vector<std::uint32_t> Table::visibleRecords() const {
+    requireOpen();
+    refreshCount();
+    std::vector<std::uint32_t> out;
+    const std::int64_t perChunk = std::max<std::int64_t>(1, kChunkBytes / m_header.recordLength);
+    QByteArray chunk;
+    for (std::int64_t r = 1; r <= m_count; r += perChunk) {
+        const std::int64_t n = std::min<std::int64_t>(perChunk, m_count - r + 1);
+        chunk.resize(n * m_header.recordLength);
+        const std::int64_t got =
+            m_file.read(recordOffset(static_cast<std::uint32_t>(r)), chunk.data(), chunk.size()) /
+            m_header.recordLength;
+        for (std::int64_t i = 0; i < got; ++i) {
+            if (chunk.at(i * m_header.recordLength) != kDeletedFlag)
+                out.push_back(static_cast<std::uint32_t>(r + i));
+        }
+    }
+    return out;
+}
+
+void Table::refresh() {
+    requireOpen();
+    if (m_state != State::Browse || m_recNo == 0)
+        return;
+    QByteArray scratch;
+    if (isLive(m_recNo, scratch)) {
+        m_buffer = scratch;
+        emit recordChanged(m_recNo);
+        return;
+    }
+    // Deleted by someone else meanwhile: show the next visible record.
+    refreshCount();
+    std::uint32_t r = seekLive(m_recNo + 1, 1);
+    if (r == 0)
+        r = seekLive(m_recNo - 1, -1);
+    moveTo(r);
+    m_bof = m_eof = r == 0;
+    emit layoutReset();
+}
+
+void Table::lockOrThrow(std::uint64_t offset, const QString& what) {
+    for (int attempt = 0; attempt < kShortLockAttempts; ++attempt) {
+        if (m_file.tryLock(offset, 1, LockType::Write))
+            return;
+        QThread::msleep(kShortLockPauseMs);
+    }
+    throw LockError(QStringLiteral("%1: %2 занят другим пользователем").arg(displayPath(), what));
+}
+
+void Table::withHeaderLocks(const std::function<void()>& work) {
+    if (m_exclusive) {
+        work();
+        return;
+    }
+    lockOrThrow(lock_offsets::kAppend, QStringLiteral("конец таблицы"));
+    try {
+        lockOrThrow(lock_offsets::kHeader, QStringLiteral("заголовок таблицы"));
+    } catch (...) {
+        m_file.unlock(lock_offsets::kAppend, 1);
+        throw;
+    }
+    try {
+        work();
+    } catch (...) {
+        m_file.unlock(lock_offsets::kHeader, 1);
+        m_file.unlock(lock_offsets::kAppend, 1);
+        throw;
+    }
+    m_file.unlock(lock_offsets::kHeader, 1);
+    m_file.unlock(lock_offsets::kAppend, 1);
+}
+
+void Table::writeHeaderCountAndDate(std::uint32_t count) {
+    const QByteArray bytes = headerDateAndCount(QDate::currentDate(), count);
+    m_file.write(1, bytes.constData(), bytes.size());
+}
+
+void Table::releaseRecordLock() {
+    if (m_lockedRecord != 0) {
+        m_file.unlock(lock_offsets::record(m_lockedRecord), 1);
+        m_lockedRecord = 0;
+    }
+}
+
+void Table::edit() {
+    requireWritable();
+    if (m_state == State::Edit || m_state == State::Insert)
+        return;
+    requireCurrent();
+    if (!m_exclusive) {
+        if (!m_file.tryLock(lock_offsets::record(m_recNo), 1, LockType::Write))
+            throw LockError(QStringLiteral("%1: запись %2 занята другим пользователем")
+                                .arg(displayPath())
+                                .arg(m_recNo));
+        m_lockedRecord = m_recNo;
+    }
+    // Another process may have changed or deleted the record since we read it.
+    QByteArray fresh;
+    if (!isLive(m_recNo, fresh)) {
+        releaseRecordLock();
+        throw Error(QStringLiteral("%1: запись %2 удалена другим пользователем")
+                        .arg(displayPath())
+                        .arg(m_recNo));
+    }
+    const bool changed = fresh != m_buffer;
+    m_buffer = fresh;
+    m_state = State::Edit;
+    emit currentChanged();
+    if (changed)
+        emit recordChanged(m_recNo);
+}
+
+void Table::append() {
+    requireWritable();
+    checkBrowse();
+    m_savedRecNo = m_recNo;
+    m_buffer = QByteArray(m_header.recordLength, ' ');
+    m_state = State::Insert;
+    emit currentChanged();
+}
+
+void Table::post() {
+    requireOpen();
+    if (m_state == State::Edit) {
+        m_file.write(recordOffset(m_recNo), m_buffer.constData(), m_buffer.size());
+        detail::faultPoint("post.after-record");
+        withHeaderLocks([this] { writeHeaderCountAndDate(refreshCount()); });
+        releaseRecordLock();
+        m_state = State::Browse;
+        emit recordChanged(m_recNo);
+        emit currentChanged();
+    } else if (m_state == State::Insert) {
+        m_buffer[0] = kLiveFlag;
+        std::uint32_t recNo = 0;
+        withHeaderLocks([this, &recNo] {
+            const std::uint32_t n = refreshCount();
+            if (n == std::numeric_limits<std::uint32_t>::max())
+                throw Error(QStringLiteral("%1: таблица заполнена").arg(displayPath()));
+            recNo = n + 1;
+            // Record and end mark first, the count after: a crash in between leaves
+            // a record that the file's size already counts.
+            QByteArray bytes = m_buffer;
+            bytes.append(kEndOfFile);
+            m_file.write(recordOffset(recNo), bytes.constData(), bytes.size());
+            detail::faultPoint("append.after-record");
+            writeHeaderCountAndDate(recNo);
+            detail::faultPoint("append.after-header");
+        });
+        m_count = recNo;
+        m_recNo = recNo;
+        m_state = State::Browse;
+        m_bof = m_eof = false;
+        emit layoutReset();
+        emit currentChanged();
+    }
+}
+
+void Table::cancel() {
+    requireOpen();
+    if (m_state == State::Edit) {
+        releaseRecordLock();
+        m_state = State::Browse;
+        moveTo(m_recNo);
+        emit recordChanged(m_recNo);
+        emit currentChanged();
+    } else if (m_state == State::Insert) {
+        m_state = State::Browse;
+        refreshCount();
+        QByteArray scratch;
+        std::uint32_t r = m_savedRecNo;
+        if (r != 0 && !isLive(r, scratch))
+            r = 0;
+        if (r == 0)
+            r = seekLive(1, 1);
+        moveTo(r);
+        m_bof = m_eof = r == 0;
+        emit currentChanged();
+    }
+}
+
+void Table::deleteRecord() {
+    requireWritable();
+    if (m_state == State::Insert) {
+        cancel();
+        return;
+    }
+    requireCurrent();
+    const std::uint32_t recNo = m_recNo;
+    if (!m_exclusive && m_lockedRecord != recNo) {
+        if (!m_file.tryLock(lock_offsets::record(recNo), 1, LockType::Write))
+            throw LockError(QStringLiteral("%1: запись %2 занята другим пользователем")
+                                .arg(displayPath())
+                                .arg(recNo));
+        m_lockedRecord = recNo;
+    }
+    try {
+        const char flag = kDeletedFlag;
+        m_file.write(recordOffset(recNo), &flag, 1);
+    } catch (...) {
+        releaseRecordLock();
+        throw;
+    }
+    releaseRecordLock();
+    m_state = State::Browse;
+    refreshCount();
+    std::uint32_t r = seekLive(recNo + 1, 1);
+    if (r == 0)
+        r = seekLive(recNo - 1, -1);
+    moveTo(r);
+    m_bof = m_eof = r == 0;
+    emit layoutReset();
+    emit currentChanged();
+}
+
+void Table::pack() {
+    requireWritable();
+    if (!m_exclusive)
+        throw Error(QStringLiteral("%1: для сжатия таблицу нужно открыть монопольно")
+                        .arg(displayPath()));
+    checkBrowse();
+    refreshCount();
+
+    const QString jPath = journalPath(m_file.path());
+    const std::int64_t h = m_header.headerLength;
+    const std::int64_t rl = m_header.recordLength;
+    std::uint32_t live = 0;
+    std::int64_t contentLength = 0;
+    {
+        NativeFile journal = NativeFile::create(jPath);
+        try {
+            QByteArray header(h, '\0');
+            m_file.readExact(0, header.data(), h);
+            journal.write(0, header.constData(), h);
+
+            Fnv1a bodyHash;
+            std::int64_t out = h;
+            const std::int64_t perChunk = std::max<std::int64_t>(1, kChunkBytes / rl);
+            QByteArray chunk;
+            QByteArray kept;
+            for (std::int64_t r = 1; r <= m_count; r += perChunk) {
+                const std::int64_t n = std::min<std::int64_t>(perChunk, m_count - r + 1);
+                chunk.resize(n * rl);
+                m_file.readExact(recordOffset(static_cast<std::uint32_t>(r)), chunk.data(),
+                                 chunk.size());
+                kept.clear();
+                for (std::int64_t i = 0; i < n; ++i) {
+                    if (chunk.at(i * rl) != kDeletedFlag) {
+                        kept.append(chunk.constData() + i * rl, rl);
+                        ++live;
+                    }
+                }
+                journal.write(out, kept.constData(), kept.size());
+                bodyHash.add(kept.constData(), kept.size());
+                out += kept.size();
+            }
+            const char eofMark = kEndOfFile;
+            journal.write(out, &eofMark, 1);
+            bodyHash.add(&eofMark, 1);
+            contentLength = out + 1;
+
+            const QByteArray dc = headerDateAndCount(QDate::currentDate(), live);
+            std::copy(dc.begin(), dc.end(), header.begin() + 1);
+            journal.write(0, header.constData(), h);
+            Fnv1a headerHash;
+            headerHash.add(header.constData(), h);
+            const QByteArray t = trailer(contentLength, headerHash.value, bodyHash.value);
+            journal.write(contentLength, t.constData(), t.size());
+            journal.sync();
+        } catch (...) {
+            journal.close();
+            QFile::remove(jPath);
+            throw;
+        }
+        detail::faultPoint("pack.journal-written");
+
+        // From here on the journal is complete: a failure or crash is finished by
+        // the next open of the table.
+        copyRange(journal, m_file, contentLength, "pack.mid-copy");
+        m_file.truncate(contentLength);
+        m_file.sync();
+        detail::faultPoint("pack.table-written");
+    }
+    QFile::remove(jPath);
+
+    m_count = live;
+    moveTo(seekLive(1, 1));
+    m_bof = true;
+    m_eof = m_recNo == 0;
+    emit layoutReset();
+    emit currentChanged();
+}
+
+// A journal left by an interrupted pack: when complete, the pack is finished from
+// it; when not, the table was not touched yet and the journal is dropped.
+void Table::recoverInterruptedPack(const QString& path) {
+    const QString jPath = journalPath(path);
+    if (!QFileInfo::exists(jPath))
+        return;
+    NativeFile table;
+    try {
+        table = NativeFile::open(path, FileAccess::ReadWrite, Sharing::Exclusive);
+    } catch (const Error&) {
+        // In use (the packer itself may still be running) or unreadable: the open
+        // that follows reports what is wrong.
+        return;
+    }
+    if (!QFileInfo::exists(jPath))
+        return;
+    NativeFile journal = NativeFile::open(jPath, FileAccess::ReadOnly, Sharing::Shared);
+    const std::int64_t contentLength = completeJournalLength(journal);
+    const bool complete = contentLength > 0;
+    if (complete) {
+        copyRange(journal, table, contentLength, nullptr);
+        table.truncate(contentLength);
+        table.sync();
+    }
+    journal.close();
+    table.close();
+    QFile::remove(jPath);
+}
+
+int Table::fieldIndex(QStringView name) const {
+    const auto& fs = m_header.fields;
+    for (std::size_t i = 0; i < fs.size(); ++i) {
+        if (fs[i].name.compare(name, Qt::CaseInsensitive) == 0)
+            return static_cast<int>(i);
+    }
+    return -1;
+}
+
+const FieldDef& Table::field(QStringView name) const {
+    requireOpen();
+    const int i = fieldIndex(name);
+    if (i < 0)
+        throw Error(QStringLiteral("%1: нет поля %2").arg(displayPath(), name.toString()));
+    return m_header.fields[static_cast<std::size_t>(i)];
+}
+
+QString Table::text(QStringView name) const {
+    const FieldDef& f = field(name);
+    return decodeText(f, fieldBytes(m_buffer, f), m_translate);
+}
+
+int Table::integer(QStringView name) const {
+    const FieldDef& f = field(name);
+    if (!f.isNumeric())
+        throw Error(QStringLiteral("%1: поле %2 не числовое").arg(displayPath(), f.name));
+    const std::optional<double> v = decodeNumber(fieldBytes(m_buffer, f));
+    if (!v)
+        return 0;
+    const double t = std::trunc(*v);
+    if (t < std::numeric_limits<int>::min() || t > std::numeric_limits<int>::max())
+        throw Error(QStringLiteral("%1: значение поля %2 не помещается в целое число")
+                        .arg(displayPath(), f.name));
+    return static_cast<int>(t);
+}
+
+QDate Table::date(QStringView name) const {
+    const FieldDef& f = field(name);
+    if (f.type != FieldType::Date)
+        throw Error(QStringLiteral("%1: поле %2 не является датой").arg(displayPath(), f.name));
+    return decodeDate(fieldBytes(m_buffer, f));
+}
+
+bool Table::isBlank(QStringView name) const {
+    const FieldDef& f = field(name);
+    for (char c : fieldBytes(m_buffer, f)) {
+        if (c != ' ' && c != '\0')
+            return false;
+    }
+    return true;
+}
+
+QByteArray& Table::editableBuffer() {
+    requireOpen();
+    if (m_state != State::Edit && m_state != State::Insert)
+        throw Error(QStringLiteral("%1: таблица не в режиме редактирования").arg(displayPath()));
+    return m_buffer;
+}
+
+void Table::setText(QStringView name, const QString& value) {
+    const FieldDef& f = field(name);
+    encodeText(f, editableBuffer(), value, m_translate, displayPath());
+    emit recordChanged(recNo());
+}
+
+void Table::setInteger(QStringView name, qint64 value) {
+    const FieldDef& f = field(name);
+    encodeInteger(f, editableBuffer(), value, displayPath());
+    emit recordChanged(recNo());
+}
+
+void Table::setDate(QStringView name, const QDate& value) {
+    const FieldDef& f = field(name);
+    encodeDate(f, editableBuffer(), value, displayPath());
+    emit recordChanged(recNo());
+}
+
+void Table::create(const QString& path, const std::vector<FieldDef>& fields) {
+    QByteArray bytes = buildHeader(fields, 0, QDate::currentDate());
+    bytes.append(kEndOfFile);
+    NativeFile file = NativeFile::create(path);
+    file.write(0, bytes.constData(), bytes.size());
+    file.sync();
+}
+
+} // namespace xbase

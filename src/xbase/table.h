@@ -1,0 +1,158 @@
+#pragma once
+
+#include "dbf_format.h"
+#include "native_file.h"
+
+#include <QByteArray>
+#include <QDate>
+#include <QObject>
+#include <QString>
+
+#include <cstdint>
+#include <functional>
+#include <vector>
+
+namespace xbase {
+
+// A cursor over one dBASE table file.
+//
+// Records marked deleted are never visible. Text is stored in code page 866 and
+// handed out as QString (translation on, the default). Field names are matched
+// without regard to case. Every failure is an Error naming the file.
+//
+// Editing: edit() locks the current record (another cursor or process cannot edit
+// it until post() or cancel()), append() starts a record that reaches the file on
+// post(). Moving the cursor while editing posts first. In a table opened
+// exclusively no other cursor can be open, so no record locks are taken.
+class Table : public QObject {
+    Q_OBJECT
+
+public:
+    enum class State { Inactive, Browse, Edit, Insert };
+
+    explicit Table(QObject* parent = nullptr);
+    ~Table() override;
+
+    // Properties; changing them while open is an error.
+    void setDirectory(const QString& directory);
+    const QString& directory() const { return m_directory; }
+    void setTableName(const QString& name);
+    const QString& tableName() const { return m_tableName; }
+    void setExclusive(bool exclusive);
+    bool exclusive() const { return m_exclusive; }
+    void setReadOnly(bool readOnly);
+    bool readOnly() const { return m_readOnly; }
+    // Code-page translation of character fields (cp866 <-> text). On by default.
+    void setTranslate(bool translate);
+    bool translate() const { return m_translate; }
+
+    // The table file: the directory entry matching the table name without regard
+    // to case, or the plain path when none exists.
+    QString filePath() const;
+
+    void open();
+    // Discards a pending edit or started record and releases every lock.
+    void close();
+    bool isOpen() const { return m_state != State::Inactive; }
+    State state() const { return m_state; }
+
+    void first();
+    void last();
+    void next();
+    void prior();
+    bool bof() const { return m_bof; }
+    bool eof() const { return m_eof; }
+    // No visible record.
+    bool isEmpty() const { return m_recNo == 0 && m_state != State::Insert; }
+    // Physical number of the current record (1-based); 0 when there is none and
+    // while a started record is not yet posted.
+    std::uint32_t recNo() const { return m_state == State::Insert ? 0 : m_recNo; }
+    // Moves to a physical record; Error for a number outside the table or a
+    // deleted record.
+    void go(std::uint32_t recNo);
+    // Records in the file, deleted ones included.
+    std::uint32_t physicalRecordCount() const;
+    // Physical numbers of the visible records, in the cursor's order.
+    std::vector<std::uint32_t> visibleRecords() const;
+    // Re-reads the current record from the file (browse state only).
+    void refresh();
+
+    void edit();
+    void append();
+    void post();
+    void cancel();
+    // Sets the deletion mark of the current record at once; the cursor moves to
+    // the next visible record, or the prior one at the end.
+    void deleteRecord();
+
+    // Removes the records marked deleted. Needs exclusive access. Interrupted at
+    // any point it loses no record: the next open completes it.
+    void pack();
+
+    const std::vector<FieldDef>& fields() const { return m_header.fields; }
+    int fieldIndex(QStringView name) const;
+    const FieldDef& field(QStringView name) const;
+
+    QString text(QStringView name) const;
+    // The value of a numeric field; 0 for a blank one. Error when it does not fit
+    // 32 bits or the field is not numeric.
+    int integer(QStringView name) const;
+    QDate date(QStringView name) const;
+    bool isBlank(QStringView name) const;
+    void setText(QStringView name, const QString& value);
+    void setInteger(QStringView name, qint64 value);
+    void setDate(QStringView name, const QDate& value);
+
+    // The current record image: deletion flag, then the fields as stored.
+    const QByteArray& recordBuffer() const { return m_buffer; }
+
+    // Creates an empty table file (overwriting an existing one).
+    static void create(const QString& path, const std::vector<FieldDef>& fields);
+
+signals:
+    // The cursor moved to another record or changed its state.
+    void currentChanged();
+    // The content of a visible record changed (a posted edit, a field set in the buffer).
+    void recordChanged(std::uint32_t recNo);
+    // The set or order of visible records changed (open, close, append, delete, pack).
+    void layoutReset();
+
+private:
+    void requireOpen() const;
+    void requireClosed() const;
+    void requireWritable() const;
+    void requireCurrent() const;
+    void checkBrowse();
+    QByteArray& editableBuffer();
+    std::int64_t recordOffset(std::uint32_t recNo) const;
+    std::uint32_t refreshCount() const;
+    bool readRecord(std::uint32_t recNo, QByteArray& into) const;
+    bool isLive(std::uint32_t recNo, QByteArray& into) const;
+    std::uint32_t seekLive(std::uint32_t from, int step) const;
+    void moveTo(std::uint32_t recNo);
+    void lockOrThrow(std::uint64_t offset, const QString& what);
+    void withHeaderLocks(const std::function<void()>& work);
+    void writeHeaderCountAndDate(std::uint32_t count);
+    void releaseRecordLock();
+    void recoverInterruptedPack(const QString& path);
+    QString displayPath() const;
+
+    QString m_directory;
+    QString m_tableName;
+    bool m_exclusive = false;
+    bool m_readOnly = false;
+    bool m_translate = true;
+
+    NativeFile m_file;
+    TableHeader m_header;
+    State m_state = State::Inactive;
+    mutable std::uint32_t m_count = 0; // records in the file, refreshed from its size
+    std::uint32_t m_recNo = 0;
+    std::uint32_t m_savedRecNo = 0; // current record before append()
+    bool m_bof = true;
+    bool m_eof = true;
+    std::uint32_t m_lockedRecord = 0;
+    QByteArray m_buffer;
+};
+
+} // namespace xbase
