@@ -10,7 +10,6 @@
 #include <QFileInfo>
 #include <QThread>
 #include <QtEndian>
-
 #include <cmath>
 #include <limits>
 
@@ -149,8 +148,8 @@ void Table::requireOpen() const {
 
 void Table::requireClosed() const {
     if (m_state != State::Inactive)
-        throw Error(QStringLiteral("%1: свойство нельзя менять у открытой таблицы")
-                        .arg(displayPath()));
+        throw Error(
+            QStringLiteral("%1: свойство нельзя менять у открытой таблицы").arg(displayPath()));
 }
 
 void Table::requireWritable() const {
@@ -217,8 +216,8 @@ std::int64_t Table::recordOffset(std::uint32_t recNo) const {
 // The header's count is advisory: the file's size says how many whole records
 // there are (another process may have appended; a crash may have left a partial one).
 std::uint32_t Table::refreshCount() const {
-    m_count = TableHeader::recordsInFile(m_file.size(), m_header.headerLength,
-                                         m_header.recordLength);
+    m_count =
+        TableHeader::recordsInFile(m_file.size(), m_header.headerLength, m_header.recordLength);
     return m_count;
 }
 
@@ -237,18 +236,24 @@ bool Table::isLive(std::uint32_t recNo, QByteArray& into) const {
 }
 
 std::uint32_t Table::seekLive(std::uint32_t from, int step) const {
-    QByteArray scratch;
     for (std::int64_t r = from; r >= 1 && r <= m_count; r += step) {
-        if (isLive(static_cast<std::uint32_t>(r), scratch))
-            return static_cast<std::uint32_t>(r);
+        if (isLive(static_cast<std::uint32_t>(r), m_found)) {
+            m_foundRecNo = static_cast<std::uint32_t>(r);
+            return m_foundRecNo;
+        }
     }
     return 0;
 }
 
 void Table::moveTo(std::uint32_t recNo) {
     m_recNo = recNo;
-    if (recNo == 0 || !readRecord(recNo, m_buffer))
+    if (recNo != 0 && recNo == m_foundRecNo) {
+        // Just read by seekLive: no second read.
+        std::swap(m_buffer, m_found);
+    } else if (recNo == 0 || !readRecord(recNo, m_buffer)) {
         m_buffer = QByteArray(m_header.recordLength, ' ');
+    }
+    m_foundRecNo = 0;
 }
 
 void Table::checkBrowse() {
@@ -343,6 +348,14 @@ std::vector<std::uint32_t> Table::visibleRecords() const {
         }
     }
     return out;
+}
+
+QByteArray Table::storedRecord(std::uint32_t recNo) const {
+    requireOpen();
+    QByteArray image;
+    if (recNo == 0 || recNo > refreshCount() || !readRecord(recNo, image))
+        return {};
+    return image;
 }
 
 void Table::refresh() {
@@ -542,8 +555,8 @@ void Table::deleteRecord() {
 void Table::pack() {
     requireWritable();
     if (!m_exclusive)
-        throw Error(QStringLiteral("%1: для сжатия таблицу нужно открыть монопольно")
-                        .arg(displayPath()));
+        throw Error(
+            QStringLiteral("%1: для сжатия таблицу нужно открыть монопольно").arg(displayPath()));
     checkBrowse();
     refreshCount();
 

@@ -7,7 +7,6 @@
 #include <QDate>
 #include <QObject>
 #include <QString>
-
 #include <cstdint>
 #include <functional>
 #include <vector>
@@ -74,6 +73,9 @@ public:
     std::uint32_t physicalRecordCount() const;
     // Physical numbers of the visible records, in the cursor's order.
     std::vector<std::uint32_t> visibleRecords() const;
+    // The stored image of a record (deletion flag, then the fields) without moving
+    // the cursor, for readers such as grids; empty when the file holds no such record.
+    QByteArray storedRecord(std::uint32_t recNo) const;
     // Re-reads the current record from the file (browse state only).
     void refresh();
 
@@ -153,6 +155,8 @@ private:
     bool m_eof = true;
     std::uint32_t m_lockedRecord = 0;
     QByteArray m_buffer;
+    mutable QByteArray m_found; // the record seekLive stopped at
+    mutable std::uint32_t m_foundRecNo = 0;
 };
 
 } // namespace xbase
