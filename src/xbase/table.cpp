@@ -10,7 +10,6 @@
 #include <QFileInfo>
 #include <QThread>
 #include <QtEndian>
-
 #include <cmath>
 #include <limits>
 
@@ -149,8 +148,8 @@ void Table::requireOpen() const {
 
 void Table::requireClosed() const {
     if (m_state != State::Inactive)
-        throw Error(QStringLiteral("%1: свойство нельзя менять у открытой таблицы")
-                        .arg(displayPath()));
+        throw Error(
+            QStringLiteral("%1: свойство нельзя менять у открытой таблицы").arg(displayPath()));
 }
 
 void Table::requireWritable() const {
@@ -217,8 +216,8 @@ std::int64_t Table::recordOffset(std::uint32_t recNo) const {
 // The header's count is advisory: the file's size says how many whole records
 // there are (another process may have appended; a crash may have left a partial one).
 std::uint32_t Table::refreshCount() const {
-    m_count = TableHeader::recordsInFile(m_file.size(), m_header.headerLength,
-                                         m_header.recordLength);
+    m_count =
+        TableHeader::recordsInFile(m_file.size(), m_header.headerLength, m_header.recordLength);
     return m_count;
 }
 
@@ -542,8 +541,8 @@ void Table::deleteRecord() {
 void Table::pack() {
     requireWritable();
     if (!m_exclusive)
-        throw Error(QStringLiteral("%1: для сжатия таблицу нужно открыть монопольно")
-                        .arg(displayPath()));
+        throw Error(
+            QStringLiteral("%1: для сжатия таблицу нужно открыть монопольно").arg(displayPath()));
     checkBrowse();
     refreshCount();
 

@@ -7,7 +7,6 @@
 #include <QDate>
 #include <QObject>
 #include <QString>
-
 #include <cstdint>
 #include <functional>
 #include <vector>
