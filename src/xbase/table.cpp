@@ -236,18 +236,24 @@ bool Table::isLive(std::uint32_t recNo, QByteArray& into) const {
 }
 
 std::uint32_t Table::seekLive(std::uint32_t from, int step) const {
-    QByteArray scratch;
     for (std::int64_t r = from; r >= 1 && r <= m_count; r += step) {
-        if (isLive(static_cast<std::uint32_t>(r), scratch))
-            return static_cast<std::uint32_t>(r);
+        if (isLive(static_cast<std::uint32_t>(r), m_found)) {
+            m_foundRecNo = static_cast<std::uint32_t>(r);
+            return m_foundRecNo;
+        }
     }
     return 0;
 }
 
 void Table::moveTo(std::uint32_t recNo) {
     m_recNo = recNo;
-    if (recNo == 0 || !readRecord(recNo, m_buffer))
+    if (recNo != 0 && recNo == m_foundRecNo) {
+        // Just read by seekLive: no second read.
+        std::swap(m_buffer, m_found);
+    } else if (recNo == 0 || !readRecord(recNo, m_buffer)) {
         m_buffer = QByteArray(m_header.recordLength, ' ');
+    }
+    m_foundRecNo = 0;
 }
 
 void Table::checkBrowse() {

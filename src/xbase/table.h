@@ -152,6 +152,8 @@ private:
     bool m_eof = true;
     std::uint32_t m_lockedRecord = 0;
     QByteArray m_buffer;
+    mutable QByteArray m_found; // the record seekLive stopped at
+    mutable std::uint32_t m_foundRecNo = 0;
 };
 
 } // namespace xbase
