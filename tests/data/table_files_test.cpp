@@ -3,10 +3,8 @@
 #include "xbase/test_support.h"
 
 #include <QFile>
-
-#include <gtest/gtest.h>
-
 #include <functional>
+#include <gtest/gtest.h>
 
 using namespace xbase;
 using namespace xbase::test;
@@ -72,14 +70,18 @@ TEST_P(Repair, LeavesAConsistentHeaderAndNoIndexFiles) {
 
 INSTANTIATE_TEST_SUITE_P(
     Cases, Repair,
-    ::testing::Values(
-        RepairCase{"Consistent", [](QByteArray&) {}, 3},
-        RepairCase{"PartialRecord", [](QByteArray& b) { b.chop(1); b += " delt"; }, 3},
-        RepairCase{"BytesAfterEndMark", [](QByteArray& b) { b += "garbage"; }, 3},
-        RepairCase{"MissingEndMark", [](QByteArray& b) { b.chop(1); }, 3},
-        RepairCase{"CountTooHigh", [](QByteArray& b) { b[4] = 90; }, 3},
-        RepairCase{"CountTooLow", [](QByteArray& b) { b[4] = 0; }, 3},
-        RepairCase{"LastRecordCut", [](QByteArray& b) { b.chop(4); }, 2}),
+    ::testing::Values(RepairCase{"Consistent", [](QByteArray&) {}, 3},
+                      RepairCase{"PartialRecord",
+                                 [](QByteArray& b) {
+                                     b.chop(1);
+                                     b += " delt";
+                                 },
+                                 3},
+                      RepairCase{"BytesAfterEndMark", [](QByteArray& b) { b += "garbage"; }, 3},
+                      RepairCase{"MissingEndMark", [](QByteArray& b) { b.chop(1); }, 3},
+                      RepairCase{"CountTooHigh", [](QByteArray& b) { b[4] = 90; }, 3},
+                      RepairCase{"CountTooLow", [](QByteArray& b) { b[4] = 0; }, 3},
+                      RepairCase{"LastRecordCut", [](QByteArray& b) { b.chop(4); }, 2}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(Repair, MissingTableIsFalseAndKeepsTheIndexFiles) {
