@@ -22,8 +22,8 @@ FieldDef d(const char* name) {
 
 std::vector<FieldDef> prvs2Fields() {
     std::vector<FieldDef> f{c("M", 1), small("ID"), c("NAME", 135)};
-    for (const char* kind : {"11", "12", "13", "14", "15", "21", "22", "23", "24", "31", "32",
-                             "33", "34", "35", "41", "42", "71", "72", "73"})
+    for (const char* kind : {"11", "12", "13", "14", "15", "21", "22", "23", "24", "31", "32", "33",
+                             "34", "35", "41", "42", "71", "72", "73"})
         f.push_back(c((QByteArray("VP_") + kind).constData(), 1));
     return f;
 }
@@ -39,9 +39,9 @@ std::vector<TableLayout> makeLayouts() {
          {}},
         {TableId::Licen,
          QStringLiteral("LICEN.DBF"),
-         {c("OGRN", 15), c("ADDR", 250), c("N_DOC", 20), c("PRVS_", 90), d("D_START"),
-          d("DATA_E"), c("INDEX_J", 6), integer("OCATD"), c("OCATD_", 30), small("COD_NP_"),
-          c("COD_NP", 13), c("NP", 30), c("ADDR_J", 250), integer("ID"), small("PRVS")},
+         {c("OGRN", 15), c("ADDR", 250), c("N_DOC", 20), c("PRVS_", 90), d("D_START"), d("DATA_E"),
+          c("INDEX_J", 6), integer("OCATD"), c("OCATD_", 30), small("COD_NP_"), c("COD_NP", 13),
+          c("NP", 30), c("ADDR_J", 250), integer("ID"), small("PRVS")},
          {}},
         {TableId::Licen2,
          QStringLiteral("LICEN2.DBF"),
@@ -61,8 +61,8 @@ std::vector<TableLayout> makeLayouts() {
          {}},
         {TableId::Podr3,
          QStringLiteral("PODR3.DBF"),
-         {c("OGRN", 15), c("CODE_MO", 6), integer("MPCOD"), small("PRVS_ID"),
-          c("PRVS_NAME", 90), small("PRVS2_ID"), c("PRVS2_NAME", 135)},
+         {c("OGRN", 15), c("CODE_MO", 6), integer("MPCOD"), small("PRVS_ID"), c("PRVS_NAME", 90),
+          small("PRVS2_ID"), c("PRVS2_NAME", 135)},
          QStringLiteral("PODR3.MDX")},
         {TableId::Prvs2, QStringLiteral("PRVS2.DBF"), prvs2Fields(), QStringLiteral("PRVS2.MDX")},
         {TableId::Prvs, QStringLiteral("PRVS.DBF"), {small("ID"), c("NAME", 90)}, {}},

@@ -3,7 +3,6 @@
 #include "xbase/dbf_format.h"
 
 #include <QString>
-
 #include <vector>
 
 namespace data {
