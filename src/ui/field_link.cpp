@@ -11,6 +11,15 @@ namespace {
 // QLineEdit's own limit when a box has none.
 constexpr int kNoLimit = 32767;
 
+// A character field reads without its trailing blanks, so a box that shows the
+// value followed by blanks (the user typing a space) already shows it.
+bool shows(const QString& boxText, const QString& value) {
+    qsizetype n = boxText.size();
+    while (n > 0 && boxText[n - 1] == QLatin1Char(' '))
+        --n;
+    return QStringView(boxText).first(n) == value;
+}
+
 } // namespace
 
 FieldLink::FieldLink(QLineEdit& edit, xbase::Table& table, const QString& field, Access access)
@@ -37,7 +46,7 @@ void FieldLink::refresh() {
     m_edit.setMaxLength(f.length);
     const QString text = m_table.text(m_field);
     // Leave the box alone when it already shows the value: the user is typing.
-    if (m_edit.text() != text)
+    if (!shows(m_edit.text(), text))
         m_edit.setText(text);
 }
 
