@@ -39,8 +39,12 @@ constexpr int kBoxHeight = 21;
 const QColor kPanelColour(0xD7, 0xD7, 0xD7);
 const QColor kButtonEditColour(0xF0, 0xFB, 0xFF);
 
+// Where the window's own font is missing (any system but Windows), a face with
+// the same metrics as Arial keeps the labels within their places.
 QFont pixelFont(int pixels) {
-    QFont f(QStringLiteral("MS Sans Serif"));
+    QFont f;
+    f.setFamilies({QStringLiteral("MS Sans Serif"), QStringLiteral("Microsoft Sans Serif"),
+                   QStringLiteral("Liberation Sans"), QStringLiteral("Arial")});
     f.setPixelSize(pixels);
     return f;
 }

@@ -46,8 +46,11 @@ void FieldLink::refresh() {
     m_edit.setMaxLength(f.length);
     const QString text = m_table.text(m_field);
     // Leave the box alone when it already shows the value: the user is typing.
-    if (!shows(m_edit.text(), text))
+    if (!shows(m_edit.text(), text)) {
         m_edit.setText(text);
+        // A value longer than the box shows its beginning.
+        m_edit.setCursorPosition(0);
+    }
 }
 
 void FieldLink::store(const QString& text) {
