@@ -41,7 +41,16 @@ TableModel::TableModel(xbase::Table& table, std::vector<GridColumn> columns, QOb
     : QAbstractTableModel(parent), m_table(table), m_columns(std::move(columns)) {
     connect(&m_table, &xbase::Table::layoutReset, this, [this] {
         beginResetModel();
-        reload();
+        try {
+            reload();
+        } catch (...) {
+            // The table could not be listed: the grid shows no rows, the
+            // operation that changed the table reports the error.
+            m_records.clear();
+            m_rowOf.clear();
+            endResetModel();
+            throw;
+        }
         endResetModel();
         followCurrent();
     });
@@ -170,12 +179,21 @@ const QStringList& TableModel::rowTexts(std::uint32_t recNo) const {
 QVariant TableModel::data(const QModelIndex& index, int role) const {
     if (role != Qt::DisplayRole || !index.isValid() || !m_table.isOpen())
         return {};
-    const int row = index.row();
+    // Views ask while painting, where no error may escape: a row that cannot be
+    // read shows blank.
+    try {
+        return cell(index.row(), index.column());
+    } catch (const std::exception&) {
+        return {};
+    }
+}
+
+QString TableModel::cell(int row, int column) const {
     if (row == m_currentRow && (isEditing(m_table) || row >= static_cast<int>(m_records.size())))
-        return cellFromBuffer(index.column());
+        return cellFromBuffer(column);
     if (row >= static_cast<int>(m_records.size()))
         return {};
-    return rowTexts(m_records[static_cast<std::size_t>(row)]).value(index.column());
+    return rowTexts(m_records[static_cast<std::size_t>(row)]).value(column);
 }
 
 QVariant TableModel::headerData(int section, Qt::Orientation orientation, int role) const {

@@ -64,6 +64,7 @@ private:
     void followRecord(std::uint32_t recNo);
     int rowOfCurrent() const;
     const QStringList& rowTexts(std::uint32_t recNo) const;
+    QString cell(int row, int column) const;
     QString cellFromBuffer(int column) const;
 
     xbase::Table& m_table;
