@@ -43,7 +43,9 @@ void FieldLink::refresh() {
     const bool editing = m_table.state() == xbase::Table::State::Edit ||
                          m_table.state() == xbase::Table::State::Insert;
     m_edit.setReadOnly(m_access == Access::ReadOnly || !editing);
-    m_edit.setMaxLength(f.length);
+    // Setting the limit sets the text again and moves the cursor to its end.
+    if (m_edit.maxLength() != f.length)
+        m_edit.setMaxLength(f.length);
     const QString text = m_table.text(m_field);
     // Leave the box alone when it already shows the value: the user is typing.
     if (!shows(m_edit.text(), text)) {

@@ -145,6 +145,7 @@ private slots:
         QCOMPARE(w.DBEdit13->maxLength(), 6);
         QCOMPARE(w.EditOPF->lineEdit().text(), mo.text(u"OKOPF_"));
         QVERIFY(w.EditOPF->lineEdit().isReadOnly());
+        QCOMPARE(w.EditOPF->lineEdit().cursorPosition(), 0); // a long name shows its start
         QVERIFY(w.EditVedPr->lineEdit().isReadOnly());
         QCOMPARE(w.ComboBox1->currentIndex(), mo.integer(u"ORG") - 1);
         QCOMPARE(w.Edit1->text(), QStringLiteral("2021"));
@@ -160,11 +161,17 @@ private slots:
             QCOMPARE(w.tables().HalcyonDataSet3.text(u"OGRN"), QStringLiteral("102330123456789"));
             type(w.DBEdit6, QStringLiteral("Ёлкина"));
             QCOMPARE(w.tables().HalcyonDataSet3.text(u"FAM_RUK"), QStringLiteral("Ёлкина"));
+            // Typing inside the text keeps the cursor where the user put it.
+            w.DBEdit6->setCursorPosition(1);
+            type(w.DBEdit6, QStringLiteral("ё"));
+            QCOMPARE(w.DBEdit6->cursorPosition(), 2);
+            type(w.DBEdit6, QStringLiteral(" "));
+            QCOMPARE(w.tables().HalcyonDataSet3.text(u"FAM_RUK"), QStringLiteral("Ёё лкина"));
             w.close();
         }
         Stored mo(base(), TableId::Mo);
         QCOMPARE(mo.table.text(u"OGRN"), QStringLiteral("102330123456789"));
-        QCOMPARE(mo.table.text(u"FAM_RUK"), QStringLiteral("Ёлкина"));
+        QCOMPARE(mo.table.text(u"FAM_RUK"), QStringLiteral("Ёё лкина"));
     }
 
     void emptyMoStartsANewRecord() {
