@@ -359,6 +359,7 @@ private:
         if (m_page->header) {
             put(layoutBand(*m_page->header, false));
         }
+        m_freshFlowTop = m_y;
     }
 
     void closePage() {
@@ -392,20 +393,23 @@ private:
                 m_pageHasFlow = true;
                 return;
             }
-            if (m_pageHasFlow) {
+            // A band that fits on a fresh page goes there whole; one that would
+            // not fit anyway starts here.
+            if (m_pageHasFlow && band.height <= m_flowBottom - m_freshFlowTop + kEpsilon) {
                 closePage();
                 openPage();
                 continue;
             }
             const double available = m_flowBottom - m_y;
+            const double height = band.height;
             PlacedBand rest = split(band, available);
-            if (available < 1 || rest.height >= band.height - kEpsilon) {
-                put(std::move(band)); // no room to cut into: the page shows what fits
-                m_pageHasFlow = true;
-                return;
-            }
             put(std::move(band));
             m_pageHasFlow = true;
+            if (available < 1 || rest.height >= height - kEpsilon) {
+                return; // no room to cut into: the page shows what fits
+            }
+            closePage();
+            openPage();
             band = std::move(rest);
         }
     }
@@ -415,8 +419,12 @@ private:
         PlacedBand rest;
         rest.height = band.height - available;
         std::vector<PreparedItem> kept;
+        std::vector<std::size_t> reachingBottom; // indexes into rest.items
         for (PreparedItem& item : band.items) {
             QRectF& r = item.rect;
+            if (r.bottom() >= band.height - kEpsilon) {
+                reachingBottom.push_back(rest.items.size());
+            }
             if (r.bottom() <= available + kEpsilon) {
                 kept.push_back(std::move(item));
                 continue;
@@ -447,6 +455,10 @@ private:
             kept.push_back(std::move(item));
             rest.items.push_back(std::move(tail));
         }
+        for (const std::size_t i : reachingBottom) {
+            QRectF& r = rest.items[i].rect;
+            r.setBottom(std::max(r.bottom(), rest.height));
+        }
         band.items = std::move(kept);
         band.height = available;
         return rest;
@@ -465,6 +477,7 @@ private:
     int m_bandSerial = 0;
     double m_y = 0;
     double m_flowBottom = 0;
+    double m_freshFlowTop = 0; // where the flow starts below the page header
     bool m_pageHasFlow = false;
 };
 

@@ -308,7 +308,15 @@ void writeText(QXmlStreamWriter& w, const TextObject& o) {
     if (o.stretch) {
         w.writeAttribute(QStringLiteral("stretch"), QStringLiteral("true"));
     }
-    w.writeCharacters(o.text);
+    // A reader turns a bare carriage return into a line feed: keep it as a
+    // character reference so that "\r\n" in a text comes back as written.
+    const QStringList parts = o.text.split(QLatin1Char('\r'));
+    for (qsizetype i = 0; i < parts.size(); ++i) {
+        if (i > 0) {
+            w.writeEntityReference(QStringLiteral("#13"));
+        }
+        w.writeCharacters(parts[i]);
+    }
     w.writeEndElement();
 }
 
