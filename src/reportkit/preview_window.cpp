@@ -130,8 +130,10 @@ void PreviewWindow::setZoom(double zoom) {
 
 void PreviewWindow::updateView() {
     m_view->show(pageCount() == 0 ? nullptr : &m_pages.pages[std::size_t(m_current)], m_zoom);
-    const QSignalBlocker blocker(m_pageBox);
+    const QSignalBlocker pageBlocker(m_pageBox);
     m_pageBox->setValue(m_current + 1);
+    const QSignalBlocker zoomBlocker(m_zoomBox);
+    m_zoomBox->setCurrentIndex(m_zoomBox->findData(m_zoom));
 }
 
 void PreviewWindow::keyPressEvent(QKeyEvent* event) {
@@ -189,7 +191,7 @@ void PreviewWindow::savePdf() {
 void showPreview(const Report& report, const PreviewSettings& settings, ReportUi& ui,
                  QWidget* parent) {
     PreviewWindow window(report.prepare(), settings, ui, parent);
-    window.exec();
+    ui.runModal(window);
 }
 
 } // namespace reportkit

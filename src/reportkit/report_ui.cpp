@@ -60,6 +60,8 @@ public:
         QMessageBox::critical(parent, QApplication::applicationName(), text);
     }
 
+    void runModal(QDialog& dialog) override { dialog.exec(); }
+
     void beginProgress(QWidget* parent, const QString& label) override {
         m_progress = std::make_unique<QProgressDialog>(label, QString(), 0, 0, parent);
         m_progress->setWindowModality(Qt::WindowModal);

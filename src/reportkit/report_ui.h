@@ -2,6 +2,7 @@
 
 #include <QString>
 
+class QDialog;
 class QPrinter;
 class QWidget;
 
@@ -30,6 +31,8 @@ public:
     virtual bool editRtfSettings(RtfExportSettings& settings, QWidget* parent) = 0;
     virtual void openFile(const QString& path) = 0;
     virtual void showError(QWidget* parent, const QString& text) = 0;
+    // Shows a window of the engine (the preview, the designer) modally.
+    virtual void runModal(QDialog& dialog) = 0;
 
     virtual void beginProgress(QWidget* parent, const QString& label) = 0;
     // total is 0 when the number of pages is not known in advance.

@@ -2,8 +2,10 @@
 
 #include "reportkit/report_ui.h"
 
+#include <QDialog>
 #include <QPrinter>
 #include <QStringList>
+#include <functional>
 
 // Answers the report windows' questions from a script and records what was
 // asked, so that the windows run in tests without a dialog on screen.
@@ -42,6 +44,14 @@ public:
     void openFile(const QString& path) override { calls << QStringLiteral("open: ") + path; }
     void showError(QWidget*, const QString& text) override {
         calls << QStringLiteral("error: ") + text;
+    }
+    // Modal windows are recorded by title and not run; the test looks at them.
+    std::function<void(QDialog&)> onModal;
+    void runModal(QDialog& dialog) override {
+        calls << QStringLiteral("modal: ") + dialog.windowTitle();
+        if (onModal) {
+            onModal(dialog);
+        }
     }
     void beginProgress(QWidget*, const QString& label) override {
         calls << QStringLiteral("progress: ") + label;
