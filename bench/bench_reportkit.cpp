@@ -146,24 +146,23 @@ void BM_LayoutKeepingAllPages(benchmark::State& state) {
     run(state, [](const Report& report) { return int(report.prepare().pages.size()); });
 }
 
-void BM_WriteRtf(benchmark::State& state) {
+// Lays the report out page by page straight into an output file.
+template <typename Output> void writeFile(benchmark::State& state, const char* name) {
     QTemporaryDir dir;
     run(state, [&](const Report& report) {
-        RtfOutput rtf(dir.filePath(QStringLiteral("bench.rtf")));
-        PageCounter counter(&rtf);
+        Output output(dir.filePath(QString::fromLatin1(name)));
+        PageCounter counter(&output);
         report.render(counter);
         return counter.pages;
     });
 }
 
+void BM_WriteRtf(benchmark::State& state) {
+    writeFile<RtfOutput>(state, "bench.rtf");
+}
+
 void BM_WritePdf(benchmark::State& state) {
-    QTemporaryDir dir;
-    run(state, [&](const Report& report) {
-        PdfOutput pdf(dir.filePath(QStringLiteral("bench.pdf")));
-        PageCounter counter(&pdf);
-        report.render(counter);
-        return counter.pages;
-    });
+    writeFile<PdfOutput>(state, "bench.pdf");
 }
 
 } // namespace

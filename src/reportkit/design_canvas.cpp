@@ -1,5 +1,7 @@
 #include "design_canvas.h"
 
+#include "paint_output.h"
+
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
@@ -89,18 +91,7 @@ void DesignCanvas::paintObject(QPainter& painter, const TextObject& o, const QRe
     painter.setPen(QPen(QColor(190, 190, 190), 1, Qt::DotLine));
     painter.drawRect(r);
     painter.setPen(QPen(Qt::black, std::max(1.0, o.frameWidth * logicalDpiX() / 72)));
-    if (o.frames & FrameLeft) {
-        painter.drawLine(r.topLeft(), r.bottomLeft());
-    }
-    if (o.frames & FrameTop) {
-        painter.drawLine(r.topLeft(), r.topRight());
-    }
-    if (o.frames & FrameRight) {
-        painter.drawLine(r.topRight(), r.bottomRight());
-    }
-    if (o.frames & FrameBottom) {
-        painter.drawLine(r.bottomLeft(), r.bottomRight());
-    }
+    drawFrameLines(painter, r, o.frames);
     QFont font(o.font.family);
     font.setPointSizeF(o.font.size);
     font.setBold(o.font.bold);

@@ -24,18 +24,7 @@ void paintFrames(QPainter& painter, const PreparedItem& item, const QRectF& r) {
     pen.setWidthF(item.frameWidth * kDotsPerInch / 72);
     pen.setCapStyle(Qt::SquareCap);
     painter.setPen(pen);
-    if (item.frames & FrameLeft) {
-        painter.drawLine(r.topLeft(), r.bottomLeft());
-    }
-    if (item.frames & FrameTop) {
-        painter.drawLine(r.topLeft(), r.topRight());
-    }
-    if (item.frames & FrameRight) {
-        painter.drawLine(r.topRight(), r.bottomRight());
-    }
-    if (item.frames & FrameBottom) {
-        painter.drawLine(r.bottomLeft(), r.bottomRight());
-    }
+    drawFrameLines(painter, r, item.frames);
 }
 
 void paintText(QPainter& painter, const PreparedItem& item, const QRectF& r, TextMeasurer& m) {
@@ -75,6 +64,21 @@ void paintText(QPainter& painter, const PreparedItem& item, const QRectF& r, Tex
 }
 
 } // namespace
+
+void drawFrameLines(QPainter& painter, const QRectF& r, unsigned frames) {
+    if (frames & FrameLeft) {
+        painter.drawLine(r.topLeft(), r.bottomLeft());
+    }
+    if (frames & FrameTop) {
+        painter.drawLine(r.topLeft(), r.topRight());
+    }
+    if (frames & FrameRight) {
+        painter.drawLine(r.topRight(), r.bottomRight());
+    }
+    if (frames & FrameBottom) {
+        painter.drawLine(r.bottomLeft(), r.bottomRight());
+    }
+}
 
 void paintPage(QPainter& painter, const PreparedPage& page, TextMeasurer& measurer) {
     for (const PreparedItem& item : page.items) {

@@ -9,6 +9,7 @@
 class QPainter;
 class QPagedPaintDevice;
 class QPageLayout;
+class QRectF;
 
 namespace reportkit {
 
@@ -16,6 +17,9 @@ namespace reportkit {
 // sheet's top-left corner: scale the painter by device dpi / 1200 first.
 void paintPage(QPainter& painter, const PreparedPage& page, TextMeasurer& measurer);
 constexpr double kDotsPerInch = 1200;
+
+// The frame lines of a rectangle (Frame flags) with the painter's pen.
+void drawFrameLines(QPainter& painter, const QRectF& rect, unsigned frames);
 
 QPageLayout pageLayoutOf(const PageGeometry& geometry);
 

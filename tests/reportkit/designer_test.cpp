@@ -14,33 +14,52 @@
 
 using namespace reportkit;
 
+namespace {
+
+QByteArray read(const QString& path) {
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+// The sample template written by us, so that an unchanged save is identical.
+QString copyOfSample(const QTemporaryDir& dir) {
+    const QString path = dir.filePath(QStringLiteral("Report4.fr3"));
+    saveTemplateFile(*loadTemplateFile(fixturePath("sample.fr3")), path);
+    return path;
+}
+
+// A designer on a copy of the sample template, with scripted answers.
+struct Session {
+    QTemporaryDir dir;
+    QString path = copyOfSample(dir);
+    SampleReport s;
+    bool loaded = s.report.loadFromFile(path);
+    ScriptedUi ui;
+    DesignerWindow w{s.report, ui};
+};
+
+// Presses the left button at `from`, moves by `by` pixels and releases.
+void drag(QWidget* canvas, QPoint from, QPointF by) {
+    QTest::mousePress(canvas, Qt::LeftButton, {}, from);
+    const QPointF to = from + by;
+    QMouseEvent move(QEvent::MouseMove, to, canvas->mapToGlobal(to), Qt::NoButton, Qt::LeftButton,
+                     Qt::NoModifier);
+    QApplication::sendEvent(canvas, &move);
+    QTest::mouseRelease(canvas, Qt::LeftButton, {}, to.toPoint());
+}
+
+} // namespace
+
 class DesignerTest : public QObject {
     Q_OBJECT
-
-private:
-    static QByteArray read(const QString& path) {
-        QFile f(path);
-        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-    }
-
-    // The sample template written by us, so that an unchanged save is identical.
-    static QString copyOfSample(const QTemporaryDir& dir) {
-        const QString path = dir.filePath(QStringLiteral("Report4.fr3"));
-        saveTemplateFile(*loadTemplateFile(fixturePath("sample.fr3")), path);
-        return path;
-    }
 
 private slots:
     void initTestCase() { installFontSubstitutes(); }
 
     void scriptedEditChangesExactlyThatInTheFile() {
-        QTemporaryDir dir;
-        const QString path = copyOfSample(dir);
-        const QByteArray before = read(path);
-        SampleReport s;
-        QVERIFY(s.report.loadFromFile(path));
-        ScriptedUi ui;
-        DesignerWindow w(s.report, ui);
+        Session t;
+        const QByteArray before = read(t.path);
+        DesignerWindow& w = t.w;
         w.show();
 
         // Click the "Name" cell of the data band, move it 3 mm right with the keys.
@@ -58,10 +77,10 @@ private slots:
         QVERIFY(field != nullptr);
         emit w.fieldList()->itemDoubleClicked(field);
         w.saveAction()->trigger();
-        QCOMPARE(ui.calls, QStringList());
+        QCOMPARE(t.ui.calls, QStringList());
 
         const QList<QByteArray> a = before.split('\n');
-        const QList<QByteArray> b = read(path).split('\n');
+        const QList<QByteArray> b = read(t.path).split('\n');
         QCOMPARE(a.size(), b.size());
         QStringList changed;
         for (int i = 0; i < a.size(); ++i) {
@@ -74,17 +93,14 @@ private slots:
             QStringList{QStringLiteral(
                 R"(<text name="Name" x="18" y="0" width="120" height="6" font="Arial" size="9.75" frames="all" stretch="true">Имя: [Lines.&quot;VALUE&quot;]</text>)")});
         Report again;
-        QVERIFY(again.loadFromFile(path));
-        QCOMPARE(again.model() == w.model(), true);
-        QCOMPARE(s.report.model() == w.model(), true);
+        QVERIFY(again.loadFromFile(t.path));
+        QVERIFY(again.model() == w.model());
+        QVERIFY(t.s.report.model() == w.model());
     }
 
     void addsDeletesAndUndoes() {
-        QTemporaryDir dir;
-        SampleReport s;
-        s.report.loadFromFile(copyOfSample(dir));
-        ScriptedUi ui;
-        DesignerWindow w(s.report, ui);
+        Session t;
+        DesignerWindow& w = t.w;
         const Template original = w.model();
         QVERIFY(!w.canUndo());
 
@@ -110,30 +126,14 @@ private slots:
     }
 
     void dragsAndResizesWithTheMouse() {
-        QTemporaryDir dir;
-        SampleReport s;
-        s.report.loadFromFile(copyOfSample(dir));
-        ScriptedUi ui;
-        DesignerWindow w(s.report, ui);
+        Session t;
+        DesignerWindow& w = t.w;
         w.show();
         DesignCanvas* canvas = w.canvas();
         const double ppm = canvas->pxPerMm();
-        const QPoint start = canvas->objectRect(2, 0).center().toPoint();
-        QTest::mousePress(canvas, Qt::LeftButton, {}, start);
-        QMouseEvent move(QEvent::MouseMove, start + QPointF(10 * ppm, 0),
-                         canvas->mapToGlobal(start + QPointF(10 * ppm, 0)), Qt::NoButton,
-                         Qt::LeftButton, Qt::NoModifier);
-        QApplication::sendEvent(canvas, &move);
-        QTest::mouseRelease(canvas, Qt::LeftButton, {}, start + QPoint(int(10 * ppm), 0));
+        drag(canvas, canvas->objectRect(2, 0).center().toPoint(), {10 * ppm, 0});
         QCOMPARE(w.model().pages[0].bands[2].objects[0].x, 10.0);
-
-        const QPoint corner = canvas->objectRect(2, 0).bottomRight().toPoint();
-        QTest::mousePress(canvas, Qt::LeftButton, {}, corner);
-        QMouseEvent grow(QEvent::MouseMove, corner + QPointF(0, 4 * ppm),
-                         canvas->mapToGlobal(corner + QPointF(0, 4 * ppm)), Qt::NoButton,
-                         Qt::LeftButton, Qt::NoModifier);
-        QApplication::sendEvent(canvas, &grow);
-        QTest::mouseRelease(canvas, Qt::LeftButton, {}, corner);
+        drag(canvas, canvas->objectRect(2, 0).bottomRight().toPoint(), {0, 4 * ppm});
         QCOMPARE(w.model().pages[0].bands[2].objects[0].height, 10.0);
         w.undo();
         QCOMPARE(w.model().pages[0].bands[2].objects[0].height, 6.0);
@@ -141,22 +141,18 @@ private slots:
     }
 
     void previewsTheEditedTemplateAndReportsItsErrors() {
-        QTemporaryDir dir;
-        SampleReport s;
-        s.report.loadFromFile(copyOfSample(dir));
-        s.addLines(3);
-        ScriptedUi ui;
+        Session t;
+        t.s.addLines(3);
         int pages = 0;
-        ui.onModal = [&](QDialog& d) { pages = static_cast<PreviewWindow&>(d).pageCount(); };
-        DesignerWindow w(s.report, ui);
-        w.preview();
-        QCOMPARE(ui.calls, QStringList{QStringLiteral("modal: Предварительный просмотр")});
+        t.ui.onModal = [&](QDialog& d) { pages = static_cast<PreviewWindow&>(d).pageCount(); };
+        t.w.preview();
+        QCOMPARE(t.ui.calls, QStringList{QStringLiteral("modal: Предварительный просмотр")});
         QCOMPARE(pages, 1);
 
-        w.select({2, 1});
-        w.textEditor()->setPlainText(QStringLiteral("[Lines.\"NOPE\"]"));
-        w.preview();
-        QVERIFY(ui.calls.last().contains(QStringLiteral("нет поля «NOPE»")));
+        t.w.select({2, 1});
+        t.w.textEditor()->setPlainText(QStringLiteral("[Lines.\"NOPE\"]"));
+        t.w.preview();
+        QVERIFY(t.ui.calls.last().contains(QStringLiteral("нет поля «NOPE»")));
     }
 
     void newTemplateStartsWithTheDefaultsAndAsksForAName() {
