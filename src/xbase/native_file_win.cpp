@@ -7,8 +7,12 @@
 
 #include <QDir>
 
+#ifndef WIN32_LEAN_AND_MEAN
 #define WIN32_LEAN_AND_MEAN
+#endif
+#ifndef NOMINMAX
 #define NOMINMAX
+#endif
 #include <windows.h>
 
 namespace xbase {
@@ -32,8 +36,8 @@ QString systemMessage(DWORD err) {
 }
 
 [[noreturn]] void fail(const QString& path, const QString& what, DWORD err) {
-    throw Error(QStringLiteral("%1: %2 (%3)").arg(QDir::toNativeSeparators(path), what,
-                                                    systemMessage(err)));
+    throw Error(QStringLiteral("%1: %2 (%3)")
+                    .arg(QDir::toNativeSeparators(path), what, systemMessage(err)));
 }
 
 HANDLE handleOf(void* h) {

@@ -10,7 +10,6 @@
 #include <QFileInfo>
 #include <QThread>
 #include <QtEndian>
-
 #include <cmath>
 #include <limits>
 
@@ -149,8 +148,8 @@ void Table::requireOpen() const {
 
 void Table::requireClosed() const {
     if (m_state != State::Inactive)
-        throw Error(QStringLiteral("%1: свойство нельзя менять у открытой таблицы")
-                        .arg(displayPath()));
+        throw Error(
+            QStringLiteral("%1: свойство нельзя менять у открытой таблицы").arg(displayPath()));
 }
 
 void Table::requireWritable() const {
@@ -200,7 +199,10 @@ void Table::close() {
     if (m_state == State::Inactive)
         return;
     releaseRecordLock();
+    if (m_modified)
+        stampHeaderDate();
     m_file.close();
+    m_modified = false;
     m_state = State::Inactive;
     m_recNo = 0;
     m_count = 0;
@@ -217,8 +219,8 @@ std::int64_t Table::recordOffset(std::uint32_t recNo) const {
 // The header's count is advisory: the file's size says how many whole records
 // there are (another process may have appended; a crash may have left a partial one).
 std::uint32_t Table::refreshCount() const {
-    m_count = TableHeader::recordsInFile(m_file.size(), m_header.headerLength,
-                                         m_header.recordLength);
+    m_count =
+        TableHeader::recordsInFile(m_file.size(), m_header.headerLength, m_header.recordLength);
     return m_count;
 }
 
@@ -237,18 +239,24 @@ bool Table::isLive(std::uint32_t recNo, QByteArray& into) const {
 }
 
 std::uint32_t Table::seekLive(std::uint32_t from, int step) const {
-    QByteArray scratch;
     for (std::int64_t r = from; r >= 1 && r <= m_count; r += step) {
-        if (isLive(static_cast<std::uint32_t>(r), scratch))
-            return static_cast<std::uint32_t>(r);
+        if (isLive(static_cast<std::uint32_t>(r), m_found)) {
+            m_foundRecNo = static_cast<std::uint32_t>(r);
+            return m_foundRecNo;
+        }
     }
     return 0;
 }
 
 void Table::moveTo(std::uint32_t recNo) {
     m_recNo = recNo;
-    if (recNo == 0 || !readRecord(recNo, m_buffer))
+    if (recNo != 0 && recNo == m_foundRecNo) {
+        // Just read by seekLive: no second read.
+        std::swap(m_buffer, m_found);
+    } else if (recNo == 0 || !readRecord(recNo, m_buffer)) {
         m_buffer = QByteArray(m_header.recordLength, ' ');
+    }
+    m_foundRecNo = 0;
 }
 
 void Table::checkBrowse() {
@@ -402,6 +410,21 @@ void Table::writeHeaderCountAndDate(std::uint32_t count) {
     m_file.write(1, bytes.constData(), bytes.size());
 }
 
+// The header's date of last update, after records were changed in place. Best
+// effort: the date is informative, and another user's header write wins.
+void Table::stampHeaderDate() {
+    if (!m_exclusive && !m_file.tryLock(lock_offsets::kHeader, 1, LockType::Write))
+        return;
+    try {
+        const QByteArray bytes = headerDateAndCount(QDate::currentDate(), 0).left(3);
+        m_file.write(1, bytes.constData(), bytes.size());
+    } catch (const Error&) {
+        // A date that could not be written changes nothing else.
+    }
+    if (!m_exclusive)
+        m_file.unlock(lock_offsets::kHeader, 1);
+}
+
 void Table::releaseRecordLock() {
     if (m_lockedRecord != 0) {
         m_file.unlock(lock_offsets::record(m_lockedRecord), 1);
@@ -449,9 +472,10 @@ void Table::append() {
 void Table::post() {
     requireOpen();
     if (m_state == State::Edit) {
+        // Only the record's bytes: the count does not change, and the header's
+        // date is refreshed once, when the table is closed.
         m_file.write(recordOffset(m_recNo), m_buffer.constData(), m_buffer.size());
-        detail::faultPoint("post.after-record");
-        withHeaderLocks([this] { writeHeaderCountAndDate(refreshCount()); });
+        m_modified = true;
         releaseRecordLock();
         m_state = State::Browse;
         emit recordChanged(m_recNo);
@@ -523,6 +547,7 @@ void Table::deleteRecord() {
     try {
         const char flag = kDeletedFlag;
         m_file.write(recordOffset(recNo), &flag, 1);
+        m_modified = true;
     } catch (...) {
         releaseRecordLock();
         throw;
@@ -542,8 +567,8 @@ void Table::deleteRecord() {
 void Table::pack() {
     requireWritable();
     if (!m_exclusive)
-        throw Error(QStringLiteral("%1: для сжатия таблицу нужно открыть монопольно")
-                        .arg(displayPath()));
+        throw Error(
+            QStringLiteral("%1: для сжатия таблицу нужно открыть монопольно").arg(displayPath()));
     checkBrowse();
     refreshCount();
 

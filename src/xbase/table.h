@@ -7,7 +7,6 @@
 #include <QDate>
 #include <QObject>
 #include <QString>
-
 #include <cstdint>
 #include <functional>
 #include <vector>
@@ -22,8 +21,10 @@ namespace xbase {
 //
 // Editing: edit() locks the current record (another cursor or process cannot edit
 // it until post() or cancel()), append() starts a record that reaches the file on
-// post(). Moving the cursor while editing posts first. In a table opened
-// exclusively no other cursor can be open, so no record locks are taken.
+// post() with the header's count and date and the end mark. A posted edit writes
+// the record's bytes only; the header's date follows when the table is closed. Moving the cursor
+// while editing posts first. In a table opened exclusively no other cursor can be open, so no
+// record locks are taken.
 class Table : public QObject {
     Q_OBJECT
 
@@ -134,6 +135,7 @@ private:
     void withHeaderLocks(const std::function<void()>& work);
     void writeHeaderCountAndDate(std::uint32_t count);
     void releaseRecordLock();
+    void stampHeaderDate();
     void recoverInterruptedPack(const QString& path);
     QString displayPath() const;
 
@@ -152,7 +154,10 @@ private:
     bool m_bof = true;
     bool m_eof = true;
     std::uint32_t m_lockedRecord = 0;
+    bool m_modified = false; // records changed in place since open
     QByteArray m_buffer;
+    mutable QByteArray m_found; // the record seekLive stopped at
+    mutable std::uint32_t m_foundRecNo = 0;
 };
 
 } // namespace xbase
