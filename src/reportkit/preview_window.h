@@ -38,7 +38,6 @@ public:
     void goToPage(int index);
     double zoom() const { return m_zoom; }
     void setZoom(double zoom);
-    const PreparedReport& pages() const { return m_pages; }
 
     QAction* printAction() const { return m_print; }
     QAction* saveRtfAction() const { return m_saveRtf; }

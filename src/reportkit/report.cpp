@@ -401,13 +401,14 @@ private:
                 continue;
             }
             const double available = m_flowBottom - m_y;
-            const double height = band.height;
+            PlacedBand whole = band;
             PlacedBand rest = split(band, available);
-            put(std::move(band));
             m_pageHasFlow = true;
-            if (available < 1 || rest.height >= height - kEpsilon) {
-                return; // no room to cut into: the page shows what fits
+            if (available < 1 || rest.height >= whole.height - kEpsilon) {
+                put(std::move(whole)); // nothing to gain by cutting: the page shows what fits
+                return;
             }
+            put(std::move(band));
             closePage();
             openPage();
             band = std::move(rest);

@@ -149,3 +149,36 @@ TEST(MemTable, ValuesAsTextAndMisuseIsAnError) {
     t.close();
     EXPECT_THROW(t.append(), reportkit::Error);
 }
+
+TEST(MemTable, WalksBackAndRemovesTheRowBeforeTheCurrentOne) {
+    // Removing repeats keeps the last row of each run: on a repeat, step back,
+    // delete, and carry on from the row that follows.
+    MemTable t = makeTable();
+    for (const char* adres : {"a", "a", "a", "b", "c", "c"}) {
+        add(t, QString::fromLatin1(adres), QStringLiteral("1"));
+    }
+    t.first();
+    EXPECT_EQ(t.recNo(), 0);
+    EXPECT_TRUE(t.bof());
+    QString remembered = t.text(QStringLiteral("ADRES"));
+    for (t.next(); !t.eof();) {
+        const QString current = t.text(QStringLiteral("ADRES"));
+        if (current == remembered) {
+            t.prior();
+            t.deleteRecord(); // the repeat we were on is current again
+            t.next();
+        } else {
+            remembered = current;
+            t.next();
+        }
+    }
+    EXPECT_EQ(column(t, QStringLiteral("ADRES")), QStringList({"a", "b", "c"}));
+    t.last();
+    t.prior();
+    EXPECT_EQ(t.recNo(), 1);
+    t.edit();
+    t.clearValue(QStringLiteral("ADRES"));
+    t.post();
+    EXPECT_TRUE(t.isNull(QStringLiteral("ADRES")));
+    EXPECT_FALSE(t.isNull(QStringLiteral("N_DOC")));
+}
