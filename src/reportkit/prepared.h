@@ -16,7 +16,7 @@ namespace reportkit {
 struct PreparedItem {
     QRectF rect;
     std::vector<TextLine> lines;
-    FontSpec font;
+    FontStyle font;
     HAlign hAlign = HAlign::Left;
     VAlign vAlign = VAlign::Top;
     unsigned frames = FrameNone;

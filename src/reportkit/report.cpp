@@ -339,7 +339,7 @@ private:
         return placed;
     }
 
-    double neededHeight(std::size_t lines, const FontSpec& font) {
+    double neededHeight(std::size_t lines, const FontStyle& font) {
         return double(lines) * m_measurer.lineHeightMm(font) + 2 * kTextPaddingMm;
     }
 

@@ -40,7 +40,7 @@ QStringList Template::fontFamilies() const {
         }
     }
     if (families.isEmpty()) {
-        families << FontSpec().family;
+        families << FontStyle().family;
     }
     return families;
 }

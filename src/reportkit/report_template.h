@@ -34,13 +34,13 @@ enum Frame : unsigned {
 
 enum class Orientation { Portrait, Landscape };
 
-struct FontSpec {
+struct FontStyle {
     QString family = QStringLiteral("Arial");
     double size = 9.75; // points; 13 pixels at 96 dpi
     bool bold = false;
     bool italic = false;
 
-    bool operator==(const FontSpec&) const = default;
+    bool operator==(const FontStyle&) const = default;
 };
 
 struct TextObject {
@@ -50,7 +50,7 @@ struct TextObject {
     double width = 50;
     double height = 5;
     QString text;
-    FontSpec font;
+    FontStyle font;
     HAlign hAlign = HAlign::Left;
     VAlign vAlign = VAlign::Top;
     unsigned frames = FrameNone;

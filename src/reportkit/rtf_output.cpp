@@ -119,7 +119,7 @@ QByteArray RtfOutput::sectionSettings(const PageGeometry& g) const {
     return s;
 }
 
-QByteArray RtfOutput::fontControls(const FontSpec& font) const {
+QByteArray RtfOutput::fontControls(const FontStyle& font) const {
     QByteArray s =
         "\\f" + num(m_fonts.value(font.family, 0)) + "\\fs" + num(int(std::lround(font.size * 2)));
     if (font.bold) {

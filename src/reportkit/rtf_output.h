@@ -36,7 +36,7 @@ public:
 private:
     void write(const QByteArray& bytes);
     QByteArray sectionSettings(const PageGeometry& g) const;
-    QByteArray fontControls(const FontSpec& font) const;
+    QByteArray fontControls(const FontStyle& font) const;
     void writeParagraph(QByteArray& out, const PreparedItem& item, double spaceBefore) const;
     void writeTableRow(QByteArray& out, std::vector<const PreparedItem*> cells,
                        const PageGeometry& g) const;

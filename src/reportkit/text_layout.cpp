@@ -28,18 +28,18 @@ TextMeasurer::TextMeasurer() {
     installFontSubstitutes();
 }
 
-TextMeasurer::Entry& TextMeasurer::entry(const FontSpec& spec) {
+TextMeasurer::Entry& TextMeasurer::entry(const FontStyle& style) {
     const QString key = QStringLiteral("%1|%2|%3|%4")
-                            .arg(spec.family)
-                            .arg(spec.size)
-                            .arg(int(spec.bold))
-                            .arg(int(spec.italic));
+                            .arg(style.family)
+                            .arg(style.size)
+                            .arg(int(style.bold))
+                            .arg(int(style.italic));
     auto it = m_entries.find(key);
     if (it == m_entries.end()) {
-        QFont font(spec.family);
-        font.setPixelSize(std::max(1, int(std::lround(spec.size * 1200 / 72))));
-        font.setBold(spec.bold);
-        font.setItalic(spec.italic);
+        QFont font(style.family);
+        font.setPixelSize(std::max(1, int(std::lround(style.size * 1200 / 72))));
+        font.setBold(style.bold);
+        font.setItalic(style.italic);
         font.setHintingPreference(QFont::PreferNoHinting);
         font.setKerning(false);
         it = m_entries.try_emplace(key, Entry{font, QFontMetricsF(font)}).first;
@@ -47,29 +47,29 @@ TextMeasurer::Entry& TextMeasurer::entry(const FontSpec& spec) {
     return it->second;
 }
 
-const QFont& TextMeasurer::font(const FontSpec& spec) {
-    return entry(spec).font;
+const QFont& TextMeasurer::font(const FontStyle& style) {
+    return entry(style).font;
 }
 
-double TextMeasurer::lineHeightMm(const FontSpec& spec) {
-    return entry(spec).metrics.lineSpacing() / kDotsPerMm;
+double TextMeasurer::lineHeightMm(const FontStyle& style) {
+    return entry(style).metrics.lineSpacing() / kDotsPerMm;
 }
 
-double TextMeasurer::ascentMm(const FontSpec& spec) {
-    return entry(spec).metrics.ascent() / kDotsPerMm;
+double TextMeasurer::ascentMm(const FontStyle& style) {
+    return entry(style).metrics.ascent() / kDotsPerMm;
 }
 
-double TextMeasurer::widthMm(const FontSpec& spec, const QString& text) {
-    return entry(spec).metrics.horizontalAdvance(text) / kDotsPerMm;
+double TextMeasurer::widthMm(const FontStyle& style, const QString& text) {
+    return entry(style).metrics.horizontalAdvance(text) / kDotsPerMm;
 }
 
-std::vector<TextLine> TextMeasurer::breakLines(const QString& text, const FontSpec& spec,
+std::vector<TextLine> TextMeasurer::breakLines(const QString& text, const FontStyle& style,
                                                double widthMm, bool wordWrap) {
     std::vector<TextLine> lines;
     QString plain = text;
     plain.remove(QLatin1Char('\r'));
     const QStringList paragraphs = plain.split(QLatin1Char('\n'));
-    const QFont& f = font(spec);
+    const QFont& f = font(style);
     for (const QString& paragraph : paragraphs) {
         if (!wordWrap || paragraph.isEmpty()) {
             lines.push_back({paragraph, true});

@@ -30,13 +30,13 @@ class TextMeasurer {
 public:
     TextMeasurer();
 
-    const QFont& font(const FontSpec& spec);
-    double lineHeightMm(const FontSpec& spec);
-    double ascentMm(const FontSpec& spec);
-    double widthMm(const FontSpec& spec, const QString& text);
+    const QFont& font(const FontStyle& style);
+    double lineHeightMm(const FontStyle& style);
+    double ascentMm(const FontStyle& style);
+    double widthMm(const FontStyle& style, const QString& text);
     // The text broken into lines that fit widthMm (word wrap on) or at its own
     // line breaks only (word wrap off).
-    std::vector<TextLine> breakLines(const QString& text, const FontSpec& spec, double widthMm,
+    std::vector<TextLine> breakLines(const QString& text, const FontStyle& style, double widthMm,
                                      bool wordWrap);
 
 private:
@@ -44,7 +44,7 @@ private:
         QFont font;
         QFontMetricsF metrics;
     };
-    Entry& entry(const FontSpec& spec);
+    Entry& entry(const FontStyle& style);
 
     std::unordered_map<QString, Entry> m_entries;
 };

@@ -108,7 +108,7 @@ private slots:
         w.addTextObject();
         QCOMPARE(w.model().pages[0].bands[2].objects.size(), std::size_t(4));
         QCOMPARE(w.model().pages[0].bands[2].objects[3].name, QStringLiteral("Text1"));
-        QCOMPARE(w.model().pages[0].bands[2].objects[3].font, FontSpec()); // Arial, 13 px
+        QCOMPARE(w.model().pages[0].bands[2].objects[3].font, FontStyle()); // Arial, 13 px
         w.addBand(BandKind::GroupHeader);
         QCOMPARE(w.model().pages[0].bands[3].kind, BandKind::GroupHeader);
         w.nudge(0, 2, false); // a band: its height grows

@@ -33,7 +33,7 @@ TEST(TemplateFile, LoadsTheSample) {
     EXPECT_EQ(name.width, 120);
     EXPECT_EQ(name.frames, unsigned(FrameAll));
     EXPECT_TRUE(name.stretch);
-    EXPECT_EQ(name.font, FontSpec()); // Arial, 13 px
+    EXPECT_EQ(name.font, FontStyle()); // Arial, 13 px
     EXPECT_TRUE(page.bands[1].objects[0].font.bold);
     EXPECT_EQ(page.bands[1].objects[0].hAlign, HAlign::Center);
 }
