@@ -4,7 +4,6 @@
 
 #include <QDir>
 #include <QtEndian>
-
 #include <set>
 
 namespace xbase {

@@ -3,7 +3,6 @@
 #include <QByteArray>
 #include <QDate>
 #include <QString>
-
 #include <cstdint>
 #include <vector>
 
@@ -19,7 +18,7 @@ enum class FieldType : char {
 };
 
 struct FieldDef {
-    QString name;  // upper case, at most 10 characters
+    QString name; // upper case, at most 10 characters
     FieldType type = FieldType::Character;
     int length = 1;
     int decimals = 0;

@@ -4,7 +4,6 @@
 #include "error.h"
 
 #include <QDir>
-
 #include <cmath>
 
 namespace xbase {
@@ -132,7 +131,8 @@ void encodeText(const FieldDef& field, QByteArray& record, const QString& text, 
     case FieldType::Character:
     case FieldType::Memo: {
         const QByteArray bytes = translate ? toOem(text) : toLatin1Bytes(text);
-        put(record, field, QByteArrayView(bytes).first(std::min<qsizetype>(bytes.size(), field.length)));
+        put(record, field,
+            QByteArrayView(bytes).first(std::min<qsizetype>(bytes.size(), field.length)));
         return;
     }
     case FieldType::Numeric:
@@ -180,8 +180,8 @@ void encodeText(const FieldDef& field, QByteArray& record, const QString& text, 
 
 void encodeInteger(const FieldDef& field, QByteArray& record, qint64 value, const QString& table) {
     if (!field.isNumeric())
-        throw Error(QStringLiteral("%1: поле %2 не числовое").arg(QDir::toNativeSeparators(table),
-                                                                 field.name));
+        throw Error(QStringLiteral("%1: поле %2 не числовое")
+                        .arg(QDir::toNativeSeparators(table), field.name));
     QByteArray text = QByteArray::number(value);
     if (field.decimals > 0)
         text += '.' + QByteArray(field.decimals, '0');
@@ -190,8 +190,8 @@ void encodeInteger(const FieldDef& field, QByteArray& record, qint64 value, cons
 
 void encodeNumber(const FieldDef& field, QByteArray& record, double value, const QString& table) {
     if (!field.isNumeric())
-        throw Error(QStringLiteral("%1: поле %2 не числовое").arg(QDir::toNativeSeparators(table),
-                                                                 field.name));
+        throw Error(QStringLiteral("%1: поле %2 не числовое")
+                        .arg(QDir::toNativeSeparators(table), field.name));
     if (!std::isfinite(value))
         doesNotFit(field, QString::number(value), table);
     // Half away from zero, as dBASE rounds.
@@ -203,7 +203,8 @@ void encodeNumber(const FieldDef& field, QByteArray& record, double value, const
     putNumberText(field, record, text, table);
 }
 
-void encodeDate(const FieldDef& field, QByteArray& record, const QDate& date, const QString& table) {
+void encodeDate(const FieldDef& field, QByteArray& record, const QDate& date,
+                const QString& table) {
     if (field.type != FieldType::Date)
         throw Error(QStringLiteral("%1: поле %2 не является датой")
                         .arg(QDir::toNativeSeparators(table), field.name));

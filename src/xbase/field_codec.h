@@ -5,7 +5,6 @@
 #include <QByteArray>
 #include <QDate>
 #include <QString>
-
 #include <optional>
 
 namespace xbase {

@@ -8,7 +8,9 @@ namespace xbase::lock_offsets {
 // that lock the same files on Windows. Locks sit far beyond the data.
 constexpr std::uint64_t kHeader = 0xEFFFFFFEull;
 constexpr std::uint64_t kAppend = 0xEFFFFFFFull;
-constexpr std::uint64_t record(std::uint32_t recNo) { return kHeader - recNo; }
+constexpr std::uint64_t record(std::uint32_t recNo) {
+    return kHeader - recNo;
+}
 // Whole-file lock covering every record byte and the header byte.
 constexpr std::uint64_t kFileStart = kHeader - 1000000000ull;
 constexpr std::uint64_t kFileLength = 1000000000ull + 2;

@@ -4,7 +4,6 @@
 
 #include <QDir>
 #include <QFileInfo>
-
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
@@ -33,8 +32,8 @@ QString systemMessage(int err) {
 }
 
 [[noreturn]] void fail(const QString& path, const QString& what, int err) {
-    throw Error(QStringLiteral("%1: %2 (%3)").arg(QDir::toNativeSeparators(path), what,
-                                                    systemMessage(err)));
+    throw Error(QStringLiteral("%1: %2 (%3)")
+                    .arg(QDir::toNativeSeparators(path), what, systemMessage(err)));
 }
 
 bool setLock(int fd, short type, std::uint64_t offset, std::uint64_t length) {
@@ -88,10 +87,10 @@ NativeFile NativeFile::open(const QString& path, FileAccess access, Sharing shar
     const bool exclusive = sharing == Sharing::Exclusive && access == FileAccess::ReadWrite;
     if (!setLock(f.m_fd, exclusive ? F_WRLCK : F_RDLCK, lock_offsets::kOpenSentinel, 1)) {
         const QString p = QDir::toNativeSeparators(path);
-        throw LockError(sharing == Sharing::Exclusive
-                            ? QStringLiteral("%1: файл открыт другим пользователем").arg(p)
-                            : QStringLiteral("%1: файл открыт другим пользователем монопольно")
-                                  .arg(p));
+        throw LockError(
+            sharing == Sharing::Exclusive
+                ? QStringLiteral("%1: файл открыт другим пользователем").arg(p)
+                : QStringLiteral("%1: файл открыт другим пользователем монопольно").arg(p));
     }
     return f;
 }

@@ -32,8 +32,8 @@ QString systemMessage(DWORD err) {
 }
 
 [[noreturn]] void fail(const QString& path, const QString& what, DWORD err) {
-    throw Error(QStringLiteral("%1: %2 (%3)").arg(QDir::toNativeSeparators(path), what,
-                                                    systemMessage(err)));
+    throw Error(QStringLiteral("%1: %2 (%3)")
+                    .arg(QDir::toNativeSeparators(path), what, systemMessage(err)));
 }
 
 HANDLE handleOf(void* h) {

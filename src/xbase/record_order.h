@@ -12,8 +12,9 @@ namespace xbase {
 struct RecordAccess {
     // Whole records in the file now (another process may have appended).
     std::function<std::uint32_t()> count;
-    // Reads a record; true when it exists and is not marked deleted.
-    std::function<bool(std::uint32_t recNo, QByteArray& image)> readLive;
+    // Reads a record (the table keeps the image for the move that usually
+    // follows); true when it exists and is not marked deleted.
+    std::function<bool(std::uint32_t recNo)> readLive;
     // The live records in file order.
     std::function<std::vector<std::uint32_t>()> liveRecords;
 };

@@ -256,8 +256,13 @@ bool Table::isLive(std::uint32_t recNo, QByteArray& into) const {
 
 void Table::moveTo(std::uint32_t recNo) {
     m_recNo = recNo;
-    if (recNo == 0 || !readRecord(recNo, m_buffer))
+    if (recNo != 0 && recNo == m_foundRecNo) {
+        // Just read by the order while it looked for a live record: no second read.
+        std::swap(m_buffer, m_found);
+    } else if (recNo == 0 || !readRecord(recNo, m_buffer)) {
         m_buffer = QByteArray(m_header.recordLength, ' ');
+    }
+    m_foundRecNo = 0;
 }
 
 void Table::checkBrowse() {
@@ -332,7 +337,9 @@ void Table::go(std::uint32_t recNo) {
 
 std::vector<std::uint32_t> Table::visibleRecords() const {
     requireOpen();
-    return m_order->visibleRecords();
+    std::vector<std::uint32_t> out = m_order->visibleRecords();
+    m_foundRecNo = 0; // the images read on the way are not kept
+    return out;
 }
 
 // Every whole record in file order, read in large chunks.
@@ -354,7 +361,12 @@ void Table::scanRecords(const std::function<void(std::uint32_t, const char*)>& v
 RecordAccess Table::recordAccess() const {
     RecordAccess a;
     a.count = [this] { return refreshCount(); };
-    a.readLive = [this](std::uint32_t recNo, QByteArray& image) { return isLive(recNo, image); };
+    a.readLive = [this](std::uint32_t recNo) {
+        if (!isLive(recNo, m_found))
+            return false;
+        m_foundRecNo = recNo;
+        return true;
+    };
     a.liveRecords = [this] {
         std::vector<std::uint32_t> out;
         scanRecords([&out](std::uint32_t recNo, const char* image) {

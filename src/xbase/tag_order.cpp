@@ -25,9 +25,8 @@ std::unique_ptr<RecordOrder> makeNaturalOrder(RecordAccess access) {
     private:
         std::uint32_t seekLive(std::int64_t from, int step) const {
             const std::int64_t count = m_access.count();
-            QByteArray scratch;
             for (std::int64_t r = from; r >= 1 && r <= count; r += step) {
-                if (m_access.readLive(static_cast<std::uint32_t>(r), scratch))
+                if (m_access.readLive(static_cast<std::uint32_t>(r)))
                     return static_cast<std::uint32_t>(r);
             }
             return 0;
@@ -123,7 +122,6 @@ std::uint32_t TagOrder::walk(int direction, const QByteArray* target,
     const std::uint32_t count = m_access.count();
     QByteArray key;
     QByteArray previous;
-    QByteArray image;
     std::uint32_t recNo = 0;
     for (std::int64_t guard = m_file.entryLimit(); guard > 0; --guard) {
         m_file.entry(m_tag, m_path, key, recNo);
@@ -147,7 +145,7 @@ std::uint32_t TagOrder::walk(int direction, const QByteArray* target,
             previous.clear();
             continue;
         }
-        if (recNo >= 1 && recNo <= count && m_access.readLive(recNo, image) && take(recNo)) {
+        if (recNo >= 1 && recNo <= count && m_access.readLive(recNo) && take(recNo)) {
             m_lastKey = key;
             m_lastRecNo = recNo;
             return recNo;
