@@ -205,8 +205,14 @@ void Table::open() {
     m_state = State::Browse;
     m_recNo = 0;
     m_buffer = QByteArray(m_header.recordLength, ' ');
-    selectOrder();
-    first();
+    try {
+        selectOrder();
+        first();
+    } catch (...) {
+        // A tag whose tree is damaged: the open fails and leaves the table closed.
+        close();
+        throw;
+    }
     emit layoutReset();
 }
 

@@ -210,7 +210,7 @@ private:
     std::vector<std::unique_ptr<MdxFile>> m_indexes;
     std::unique_ptr<RecordOrder> m_order;
     TagOrder* m_tagOrder = nullptr; // m_order when a tag is active
-    mutable QByteArray m_found; // the record the order stopped at
+    mutable QByteArray m_found;     // the record the order stopped at
     mutable std::uint32_t m_foundRecNo = 0;
 };
 
