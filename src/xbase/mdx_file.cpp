@@ -653,23 +653,6 @@ void MdxFile::removeFromParent(int tag, const TreePath& path, std::size_t level)
         writeRoot(tag, node.pointer(0));
 }
 
-void MdxFile::rebuild(const RecordScan& scan) {
-    std::vector<TagDefinition> defs;
-    for (const IndexTag& t : m_tags)
-        defs.push_back({t.name, t.expression.text(), t.descending, t.unique});
-    Lock lock(*this, LockType::Write);
-    writeIndex(m_file, m_tableName, m_production, m_fields, defs, scan);
-    load(m_fields);
-}
-
-void MdxFile::create(const QString& path, const QString& tableName,
-                     const std::vector<FieldDef>& fields, const std::vector<TagDefinition>& tags,
-                     const RecordScan& scan) {
-    NativeFile file = NativeFile::create(path);
-    writeIndex(file, tableName, false, fields, tags, scan);
-    file.sync();
-}
-
 namespace {
 
 struct BuiltTag {
@@ -808,12 +791,9 @@ void linkNames(char* table, const std::vector<BuiltTag>& tags) {
     }
 }
 
-} // namespace
-
-void MdxFile::writeIndex(NativeFile& file, const QString& tableName, bool production,
-                         const std::vector<FieldDef>& fields,
-                         const std::vector<TagDefinition>& definitions, const RecordScan& scan) {
-    const QString& path = file.path();
+// The tags to build, checked and compiled, before any file is touched.
+std::vector<BuiltTag> prepareTags(const QString& path, const std::vector<FieldDef>& fields,
+                                  const std::vector<TagDefinition>& definitions) {
     if (definitions.empty() || definitions.size() > kMaxTags)
         throw Error(QStringLiteral("%1: в индексном файле может быть от 1 до %2 тегов")
                         .arg(cleanPath(path))
@@ -838,6 +818,12 @@ void MdxFile::writeIndex(NativeFile& file, const QString& tableName, bool produc
         t.maxKeys = (kPagesPerBlock * kPage - 12) / t.itemLength;
         tags.push_back(std::move(t));
     }
+    return tags;
+}
+
+// Writes the whole file: tag headers, trees, then the file header.
+void writeIndex(NativeFile& file, const QString& tableName, bool production,
+                std::vector<BuiltTag> tags, const RecordScan& scan) {
     scan([&](std::uint32_t recNo, const char* image) {
         for (BuiltTag& t : tags) {
             const QByteArray key = t.expression.evaluate(image);
@@ -911,6 +897,27 @@ void MdxFile::writeIndex(NativeFile& file, const QString& tableName, bool produc
     putDate(h + 44, today);
     h[529] = 0x01;
     file.write(0, head.constData(), head.size());
+}
+
+} // namespace
+
+void MdxFile::rebuild(const RecordScan& scan) {
+    std::vector<TagDefinition> defs;
+    for (const IndexTag& t : m_tags)
+        defs.push_back({t.name, t.expression.text(), t.descending, t.unique});
+    auto tags = prepareTags(path(), m_fields, defs);
+    Lock lock(*this, LockType::Write);
+    writeIndex(m_file, m_tableName, m_production, std::move(tags), scan);
+    load(m_fields);
+}
+
+void MdxFile::create(const QString& path, const QString& tableName,
+                     const std::vector<FieldDef>& fields, const std::vector<TagDefinition>& tags,
+                     const RecordScan& scan) {
+    auto built = prepareTags(path, fields, tags);
+    NativeFile file = NativeFile::create(path);
+    writeIndex(file, tableName, false, std::move(built), scan);
+    file.sync();
 }
 
 } // namespace xbase

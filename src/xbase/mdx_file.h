@@ -146,9 +146,6 @@ private:
     void removeFromParent(int tag, const TreePath& path, std::size_t level);
     void touch(int tag);
     [[noreturn]] void damaged(const QString& what) const;
-    static void writeIndex(NativeFile& file, const QString& tableName, bool production,
-                           const std::vector<FieldDef>& fields,
-                           const std::vector<TagDefinition>& definitions, const RecordScan& scan);
 
     NativeFile m_file;
     Sharing m_sharing = Sharing::Shared;

@@ -162,14 +162,18 @@ std::uint32_t TagOrder::walkToVisible(int direction, const QByteArray* target) {
 }
 
 bool TagOrder::position(std::uint32_t recNo, const QByteArray& image, bool& found) {
-    const QByteArray key = tag().expression.evaluate(image);
     found = true;
-    if (recNo == m_lastRecNo && key == m_lastKey) {
+    // The entry this order last stopped at comes first, so a walk always moves on
+    // even where the tree's keys differ from the records (an index not kept by
+    // another program); then the record's own key.
+    if (recNo == m_lastRecNo) {
         QByteArray k;
         std::uint32_t r = 0;
-        if (m_file.entryAt(m_tag, m_path, k, r) && r == recNo && k == key)
+        if ((m_file.entryAt(m_tag, m_path, k, r) && r == recNo && k == m_lastKey) ||
+            m_file.locate(m_tag, m_lastKey, recNo, m_path))
             return true;
     }
+    const QByteArray key = tag().expression.evaluate(image);
     if (m_file.locate(m_tag, key, recNo, m_path))
         return true;
     const int length = tag().keyLength;
