@@ -116,12 +116,13 @@ bool TagOrder::seekRangeEnd() {
 }
 
 std::uint32_t TagOrder::walk(int direction, const QByteArray* target,
-                             const std::function<bool(std::uint32_t)>& take) {
+                             const std::function<bool(std::uint32_t)>& take,
+                             const QByteArray& from) {
     m_lastRecNo = 0;
     const IndexTag& t = tag();
     const std::uint32_t count = m_access.count();
     QByteArray key;
-    QByteArray previous;
+    QByteArray previous = from;
     std::uint32_t recNo = 0;
     for (std::int64_t guard = m_file.entryLimit(); guard > 0; --guard) {
         m_file.entry(m_tag, m_path, key, recNo);
@@ -157,11 +158,14 @@ std::uint32_t TagOrder::walk(int direction, const QByteArray* target,
                     .arg(QDir::toNativeSeparators(m_file.path()), t.name));
 }
 
-std::uint32_t TagOrder::walkToVisible(int direction, const QByteArray* target) {
-    return walk(direction, target, [](std::uint32_t) { return true; });
+std::uint32_t TagOrder::walkToVisible(int direction, const QByteArray* target,
+                                      const QByteArray& from) {
+    return walk(
+        direction, target, [](std::uint32_t) { return true; }, from);
 }
 
-bool TagOrder::position(std::uint32_t recNo, const QByteArray& image, bool& found) {
+bool TagOrder::position(std::uint32_t recNo, const QByteArray& image, bool& found,
+                        QByteArray& entryKey) {
     found = true;
     // The entry this order last stopped at comes first, so a walk always moves on
     // even where the tree's keys differ from the records (an index not kept by
@@ -169,13 +173,16 @@ bool TagOrder::position(std::uint32_t recNo, const QByteArray& image, bool& foun
     if (recNo == m_lastRecNo) {
         QByteArray k;
         std::uint32_t r = 0;
+        entryKey = m_lastKey;
         if ((m_file.entryAt(m_tag, m_path, k, r) && r == recNo && k == m_lastKey) ||
             m_file.locate(m_tag, m_lastKey, recNo, m_path))
             return true;
     }
     const QByteArray key = tag().expression.evaluate(image);
+    entryKey = key;
     if (m_file.locate(m_tag, key, recNo, m_path))
         return true;
+    entryKey.clear();
     const int length = tag().keyLength;
     found = m_file.seek(
         m_tag,
@@ -199,15 +206,17 @@ std::uint32_t TagOrder::last() {
 std::uint32_t TagOrder::next(std::uint32_t recNo, const QByteArray& image) {
     MdxFile::Lock lock(m_file, LockType::Read);
     bool found = false;
-    if (position(recNo, image, found))
+    QByteArray from;
+    if (position(recNo, image, found, from))
         found = m_file.step(m_tag, m_path, 1);
-    return found ? walkToVisible(1) : 0;
+    return found ? walkToVisible(1, nullptr, from) : 0;
 }
 
 std::uint32_t TagOrder::prior(std::uint32_t recNo, const QByteArray& image) {
     MdxFile::Lock lock(m_file, LockType::Read);
     bool found = false;
-    position(recNo, image, found);
+    QByteArray from;
+    position(recNo, image, found, from);
     // From the entry itself or from the first key above it, one step back; with
     // no key above it, the last entry.
     if (found)
@@ -215,7 +224,7 @@ std::uint32_t TagOrder::prior(std::uint32_t recNo, const QByteArray& image) {
     else
         found = m_file.seekBack(
             m_tag, [](const char*) { return false; }, m_path);
-    return found ? walkToVisible(-1) : 0;
+    return found ? walkToVisible(-1, nullptr, from) : 0;
 }
 
 std::uint32_t TagOrder::find(const QString& text) {

@@ -42,15 +42,18 @@ private:
     bool afterRange(const char* key) const;
     bool seekRangeStart();
     bool seekRangeEnd();
-    // True when m_path is now on the entry of (key of image, recNo); otherwise
-    // m_path is on the first entry with a key not below it (`found` false: none).
-    bool position(std::uint32_t recNo, const QByteArray& image, bool& found);
+    // True when m_path is now on the entry of record `recNo` (its key in
+    // `entryKey`); otherwise m_path is on the first entry with a key not below the
+    // record's (`found` false: none) and `entryKey` is empty.
+    bool position(std::uint32_t recNo, const QByteArray& image, bool& found, QByteArray& entryKey);
     // Walks from m_path in `direction` over the entries in range (equal to
     // `target` when given) and hands each live record to `take` until it says stop.
-    // Returns the record it stopped at, or 0.
+    // Returns the record it stopped at, or 0. Keys must not go back past `from`
+    // (the entry the walk stepped off) or each other: that is a damaged tree.
     std::uint32_t walk(int direction, const QByteArray* target,
-                       const std::function<bool(std::uint32_t)>& take);
-    std::uint32_t walkToVisible(int direction, const QByteArray* target = nullptr);
+                       const std::function<bool(std::uint32_t)>& take, const QByteArray& from = {});
+    std::uint32_t walkToVisible(int direction, const QByteArray* target = nullptr,
+                                const QByteArray& from = {});
 
     MdxFile& m_file;
     int m_tag;
