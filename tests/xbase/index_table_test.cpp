@@ -4,6 +4,7 @@
 #include "xbase/table.h"
 
 #include <QSignalSpy>
+#include <functional>
 #include <gtest/gtest.h>
 
 using namespace xbase;
@@ -367,6 +368,47 @@ TEST_F(IndexTable, IndexOutOfStepWithItsTableStillEndsEveryWalk) {
     EXPECT_EQ(walk(*t, u"MPCOD"), (QStringList{"8", "6", "4", "2", "0"}));
     EXPECT_EQ(walkBack(*t, u"MPCOD"), (QStringList{"0", "2", "4", "6", "8"}));
     EXPECT_EQ(t->visibleRecords().size(), 5u);
+}
+
+// Keys moved away one by one empty whole leaves, at either end of the tree.
+TEST_F(IndexTable, KeysMovedAwayEmptyWholeBlocks) {
+    t->close();
+    t->setExclusive(true);
+    t->open();
+    for (int i = 1; i <= 1000; ++i)
+        appendRow(*t, kOgrn, i, 1);
+    t->createIndex(QStringLiteral("M.MDX"), QStringLiteral("MPCOD"), QStringLiteral("MPCOD"));
+    t->setIndexFiles({QStringLiteral("M.MDX")});
+    t->setActiveTag(QStringLiteral("MPCOD"));
+    const auto moveKeys = [&](int from, int to, int step, const std::function<int(int)>& key) {
+        for (int i = from; i != to + step; i += step) {
+            ASSERT_TRUE(t->findKey(QString::number(i))) << i;
+            t->edit();
+            t->setInteger(u"MPCOD", key(i));
+            t->post();
+        }
+    };
+    const auto expectKeys = [&](const std::function<int(int)>& keyOfRecord) {
+        std::vector<int> expected;
+        for (int r = 1; r <= 1000; ++r)
+            expected.push_back(keyOfRecord(r));
+        std::sort(expected.begin(), expected.end());
+        std::vector<int> got;
+        for (t->first(); !t->eof(); t->next())
+            got.push_back(t->integer(u"MPCOD"));
+        EXPECT_EQ(got, expected);
+    };
+    moveKeys(1000, 501, -1, [](int i) { return -i; });
+    expectKeys([](int r) { return r > 500 ? -r : r; });
+    moveKeys(1, 500, 1, [](int i) { return 5000 + i; });
+    expectKeys([](int r) { return r > 500 ? -r : 5000 + r; });
+    for (int r = 1; r <= 1000; ++r) {
+        t->go(static_cast<std::uint32_t>(r));
+        t->edit();
+        t->setInteger(u"MPCOD", 7);
+        t->post();
+    }
+    expectKeys([](int) { return 7; });
 }
 
 } // namespace
