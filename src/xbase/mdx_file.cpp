@@ -299,16 +299,20 @@ std::uint32_t MdxFile::allocateBlock() {
     return static_cast<std::uint32_t>(pages);
 }
 
-// The change counter of the tag and the file's update date.
+// The change counter of the tag and the file's update date (once a day is enough).
 void MdxFile::touch(int tag) {
     const std::int64_t at = offsetOf(m_tags[static_cast<std::size_t>(tag)].headerPage) + 20;
     char counter = 0;
     m_file.readExact(at, &counter, 1);
     ++counter;
     m_file.write(at, &counter, 1);
-    char date[3];
-    putDate(date, QDate::currentDate());
-    m_file.write(44, date, sizeof date);
+    const QDate today = QDate::currentDate();
+    if (today != m_dateWritten) {
+        char date[3];
+        putDate(date, today);
+        m_file.write(44, date, sizeof date);
+        m_dateWritten = today;
+    }
 }
 
 int MdxFile::compareInTreeOrder(int tag, const char* a, const char* b, int length) const {

@@ -6,6 +6,7 @@
 #include "native_file.h"
 
 #include <QByteArray>
+#include <QDate>
 #include <QString>
 #include <cstdint>
 #include <functional>
@@ -157,6 +158,7 @@ private:
     std::vector<IndexTag> m_tags;
     mutable std::int64_t m_knownSize = 0;
     int m_lockDepth = 0;
+    QDate m_dateWritten;
 };
 
 } // namespace xbase
