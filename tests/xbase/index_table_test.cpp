@@ -3,6 +3,8 @@
 #include "xbase/mdx_file.h"
 #include "xbase/table.h"
 
+#include <QFile>
+#include <QProcess>
 #include <QSignalSpy>
 #include <functional>
 #include <gtest/gtest.h>
@@ -410,5 +412,38 @@ TEST_F(IndexTable, KeysMovedAwayEmptyWholeBlocks) {
     }
     expectKeys([](int) { return 7; });
 }
+
+// A pack that dies after the table is rewritten but before its index file is:
+// the next open finishes the pack and rebuilds the index file.
+class PackCrashWithIndex : public IndexTable, public ::testing::WithParamInterface<const char*> {};
+
+TEST_P(PackCrashWithIndex, NextOpenRebuildsTheIndexFile) {
+    for (int i = 1; i <= 6; ++i)
+        appendRow(*t, kOgrn, 7 - i, 1);
+    indexPodr3();
+    for (std::uint32_t r : {1u, 3u, 4u}) {
+        t->go(r);
+        t->deleteRecord();
+    }
+    t->close();
+    QProcess p;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("XBASE_FAULT_POINT"), QString::fromLatin1(GetParam()));
+    p.setProcessEnvironment(env);
+    p.start(QStringLiteral(XBASE_HELPER_PATH),
+            {QStringLiteral("pack"), dir.path(), QStringLiteral("PODR3.DBF"),
+             QStringLiteral("PODR3.MDX")});
+    ASSERT_TRUE(p.waitForFinished(60000));
+    EXPECT_EQ(p.exitCode(), 86);
+
+    t->open();
+    EXPECT_EQ(t->physicalRecordCount(), 3u);
+    EXPECT_EQ(walk(*t, u"MPCOD"), (QStringList{"1", "2", "5"}));
+    EXPECT_EQ(t->visibleRecords(), (std::vector<std::uint32_t>{3, 2, 1}));
+    EXPECT_FALSE(QFile::exists(t->filePath() + QStringLiteral(".pack")));
+}
+
+INSTANTIATE_TEST_SUITE_P(Points, PackCrashWithIndex,
+                         ::testing::Values("pack.table-written", "pack.indexes-rebuilt"));
 
 } // namespace

@@ -2,7 +2,7 @@
 //
 //   hold DIR TABLE shared|exclusive|record:N   open (and lock), print "ready", wait
 //   append DIR TABLE COUNT                     append COUNT records named p1, p2, …
-//   pack DIR TABLE                             open exclusively and pack
+//   pack DIR TABLE [INDEX]                     open exclusively (with that index file) and pack
 //
 // With XBASE_FAULT_POINT set, append and pack end at that point as if killed.
 #include "xbase/error.h"
@@ -49,6 +49,8 @@ int main(int argc, char* argv[]) {
             return 0;
         }
         if (command == QLatin1String("pack")) {
+            if (args.size() > 4)
+                t.setIndexFiles({args[4]});
             t.setExclusive(true);
             t.open();
             t.pack();
