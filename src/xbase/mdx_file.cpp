@@ -121,6 +121,11 @@ struct MdxFile::Block {
     }
 };
 
+MdxFile::MdxFile() = default;
+MdxFile::~MdxFile() = default;
+MdxFile::MdxFile(MdxFile&&) noexcept = default;
+MdxFile& MdxFile::operator=(MdxFile&&) noexcept = default;
+
 void MdxFile::damaged(const QString& what) const {
     throw Error(QStringLiteral("%1: индексный файл повреждён: %2").arg(cleanPath(path()), what));
 }
@@ -140,6 +145,7 @@ MdxFile MdxFile::open(const QString& path, const std::vector<FieldDef>& fields, 
 
 void MdxFile::load(const std::vector<FieldDef>& fields) {
     m_tags.clear();
+    m_recent.clear();
     m_knownSize = m_file.size();
     if (m_knownSize < kFileHeaderBytes)
         damaged(QStringLiteral("файл короче заголовка"));
@@ -245,7 +251,11 @@ MdxFile::Lock::Lock(MdxFile& file, LockType type) : m_file(&file) {
 }
 
 MdxFile::Lock::~Lock() {
-    if (--m_file->m_lockDepth == 0 && m_file->m_sharing == Sharing::Shared)
+    if (--m_file->m_lockDepth > 0)
+        return;
+    // Without the lock another process may change any block.
+    m_file->m_recent.clear();
+    if (m_file->m_sharing == Sharing::Shared)
         m_file->m_file.unlock(lock_offsets::kIndexUpdate, 1);
 }
 
@@ -262,6 +272,10 @@ void MdxFile::writeRoot(int tag, std::uint32_t root) {
 }
 
 MdxFile::Block MdxFile::readBlock(int tag, std::uint32_t page) const {
+    for (const Block& b : m_recent) {
+        if (b.page == page)
+            return b;
+    }
     const IndexTag& t = m_tags[static_cast<std::size_t>(tag)];
     if (offsetOf(page) + m_blockSize > m_knownSize)
         m_knownSize = m_file.size();
@@ -280,11 +294,30 @@ MdxFile::Block MdxFile::readBlock(int tag, std::uint32_t page) const {
                     .arg(t.name)
                     .arg(u32(b.bytes.constData()))
                     .arg(capacity));
+    remember(b);
     return b;
+}
+
+// While the lock is held no one else changes the file: the blocks of the current
+// path and leaf are kept, so a walk reads each leaf once.
+void MdxFile::remember(const Block& block) const {
+    constexpr std::size_t kRecentBlocks = 16;
+    if (m_lockDepth == 0)
+        return;
+    for (Block& b : m_recent) {
+        if (b.page == block.page) {
+            b = block;
+            return;
+        }
+    }
+    if (m_recent.size() == kRecentBlocks)
+        m_recent.erase(m_recent.begin());
+    m_recent.push_back(block);
 }
 
 void MdxFile::writeBlock(const Block& block) {
     m_file.write(offsetOf(block.page), block.bytes.constData(), m_blockSize);
+    remember(block);
 }
 
 std::uint32_t MdxFile::allocateBlock() {

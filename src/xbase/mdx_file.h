@@ -60,7 +60,10 @@ using RecordScan =
 // condition is refused when the file is opened.
 class MdxFile {
 public:
-    MdxFile() = default;
+    MdxFile();
+    ~MdxFile();
+    MdxFile(MdxFile&&) noexcept;
+    MdxFile& operator=(MdxFile&&) noexcept;
 
     // Opens an existing index file of a table with `fields`; every tag's expression
     // is compiled against them. Throws Error (missing, damaged, unsupported) or
@@ -139,6 +142,7 @@ private:
     void writeRoot(int tag, std::uint32_t root);
     Block readBlock(int tag, std::uint32_t page) const;
     void writeBlock(const Block& block);
+    void remember(const Block& block) const;
     std::uint32_t allocateBlock();
     void descendEdge(int tag, TreePath& path, std::uint32_t page, int direction) const;
     bool checkPath(int tag, const TreePath& path, Block* leaf) const;
@@ -158,6 +162,7 @@ private:
     std::vector<IndexTag> m_tags;
     mutable std::int64_t m_knownSize = 0;
     int m_lockDepth = 0;
+    mutable std::vector<Block> m_recent; // blocks read or written under the lock
     QDate m_dateWritten;
 };
 
