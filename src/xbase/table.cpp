@@ -220,10 +220,13 @@ void Table::close() {
     if (m_state == State::Inactive)
         return;
     releaseRecordLock();
+    if (m_modified)
+        stampHeaderDate();
     m_tagOrder = nullptr;
     m_order.reset();
     m_indexes.clear();
     m_file.close();
+    m_modified = false;
     m_original.clear();
     m_state = State::Inactive;
     m_recNo = 0;
@@ -436,6 +439,21 @@ void Table::writeHeaderCountAndDate(std::uint32_t count) {
     m_file.write(1, bytes.constData(), bytes.size());
 }
 
+// The header's date of last update, after records were changed in place. Best
+// effort: the date is informative, and another user's header write wins.
+void Table::stampHeaderDate() {
+    if (!m_exclusive && !m_file.tryLock(lock_offsets::kHeader, 1, LockType::Write))
+        return;
+    try {
+        const QByteArray bytes = headerDateAndCount(QDate::currentDate(), 0).left(3);
+        m_file.write(1, bytes.constData(), bytes.size());
+    } catch (const Error&) {
+        // A date that could not be written changes nothing else.
+    }
+    if (!m_exclusive)
+        m_file.unlock(lock_offsets::kHeader, 1);
+}
+
 void Table::releaseRecordLock() {
     if (m_lockedRecord != 0) {
         m_file.unlock(lock_offsets::record(m_lockedRecord), 1);
@@ -484,9 +502,10 @@ void Table::append() {
 void Table::post() {
     requireOpen();
     if (m_state == State::Edit) {
+        // Only the record's bytes: the count does not change, and the header's
+        // date is refreshed once, when the table is closed.
         m_file.write(recordOffset(m_recNo), m_buffer.constData(), m_buffer.size());
-        detail::faultPoint("post.after-record");
-        withHeaderLocks([this] { writeHeaderCountAndDate(refreshCount()); });
+        m_modified = true;
         m_state = State::Browse;
         const QByteArray before = std::exchange(m_original, {});
         try {
@@ -567,6 +586,7 @@ void Table::deleteRecord() {
     try {
         const char flag = kDeletedFlag;
         m_file.write(recordOffset(recNo), &flag, 1);
+        m_modified = true;
     } catch (...) {
         releaseRecordLock();
         throw;

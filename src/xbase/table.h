@@ -29,8 +29,10 @@ struct RecordAccess;
 //
 // Editing: edit() locks the current record (another cursor or process cannot edit
 // it until post() or cancel()), append() starts a record that reaches the file on
-// post(). Moving the cursor while editing posts first. In a table opened
-// exclusively no other cursor can be open, so no record locks are taken.
+// post() with the header's count and date and the end mark. A posted edit writes
+// the record's bytes only; the header's date follows when the table is closed. Moving the cursor
+// while editing posts first. In a table opened exclusively no other cursor can be open, so no
+// record locks are taken.
 class Table : public QObject {
     Q_OBJECT
 
@@ -184,6 +186,7 @@ private:
     void withHeaderLocks(const std::function<void()>& work);
     void writeHeaderCountAndDate(std::uint32_t count);
     void releaseRecordLock();
+    void stampHeaderDate();
     bool recoverInterruptedPack(const QString& path);
     QString displayPath() const;
 
@@ -202,6 +205,7 @@ private:
     bool m_bof = true;
     bool m_eof = true;
     std::uint32_t m_lockedRecord = 0;
+    bool m_modified = false; // records changed in place since open
     QByteArray m_buffer;
     QByteArray m_original; // the record as edit() found it: its keys leave the indexes
 
