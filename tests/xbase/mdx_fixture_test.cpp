@@ -13,19 +13,27 @@ using namespace xbase::test;
 
 namespace {
 
-constexpr int kPage = 512;
-constexpr int kBlock = 1024;
-constexpr int kTagHeaderPage = 4;
-constexpr int kLeftLeafPage = 6;
-constexpr int kRightLeafPage = 8;
-constexpr int kRootPage = 10;
-constexpr int kItem = 16; // 4 + 12-byte numeric key
+// Sizes in bytes (an item: 4 + a 12-byte numeric key), and the pages where the
+// fixture puts its blocks.
+enum : int {
+    kPage = 512,
+    kBlock = 1024,
+    kItem = 16,
+    kTagHeaderPage = 4,
+    kLeftLeafPage = 6,
+    kRightLeafPage = 8,
+    kRootPage = 10
+};
 
+// Little-endian integers of the layout's widths.
+template <typename T> void put(QByteArray& b, int at, T v) {
+    qToLittleEndian<T>(v, b.data() + at);
+}
 void put32(QByteArray& b, int at, quint32 v) {
-    qToLittleEndian<quint32>(v, b.data() + at);
+    put<quint32>(b, at, v);
 }
 void put16(QByteArray& b, int at, quint16 v) {
-    qToLittleEndian<quint16>(v, b.data() + at);
+    put<quint16>(b, at, v);
 }
 
 // A numeric key with the significant-digit count some writers use (1 -> 35 05 10).
