@@ -446,4 +446,44 @@ TEST_P(PackCrashWithIndex, NextOpenRebuildsTheIndexFile) {
 INSTANTIATE_TEST_SUITE_P(Points, PackCrashWithIndex,
                          ::testing::Values("pack.table-written", "pack.indexes-rebuilt"));
 
+// Another process appends through the same index file while this cursor walks it.
+TEST(IndexProcesses, AppendsOfAnotherProcessAreSeenInTagOrder) {
+    TempDir dir;
+    auto t = createAndOpen(dir.path(), QStringLiteral("T.DBF"));
+    t->append();
+    t->setText(u"NAME", QStringLiteral("zz"));
+    t->post();
+    t->createIndex(QStringLiteral("T.MDX"),
+                   {{QStringLiteral("NAME"), QStringLiteral("Upper(NAME)")},
+                    {QStringLiteral("ID"), QStringLiteral("ID")}});
+    t->setIndexFiles({QStringLiteral("T.MDX")});
+    t->setActiveTag(QStringLiteral("ID"));
+    QProcess p;
+    p.start(QStringLiteral(XBASE_HELPER_PATH),
+            {QStringLiteral("append"), dir.path(), QStringLiteral("T.DBF"), QStringLiteral("300"),
+             QStringLiteral("T.MDX")});
+    // Our own appends meanwhile, under the same index lock.
+    for (int i = 1000; i < 1400; ++i) {
+        t->append();
+        t->setText(u"NAME", QStringLiteral("a%1").arg(i));
+        t->setInteger(u"ID", i);
+        t->post();
+    }
+    ASSERT_TRUE(p.waitForFinished(60000));
+    ASSERT_EQ(p.exitCode(), 0) << p.readAllStandardOutput().toStdString();
+
+    QStringList ids;
+    for (t->first(); !t->eof(); t->next())
+        ids << t->text(u"ID");
+    ASSERT_EQ(ids.size(), 701);
+    EXPECT_EQ(ids.front(), QString()); // the blank ID of "zz" sorts as 0
+    for (int i = 1; i < ids.size(); ++i)
+        EXPECT_LE(ids[i - 1].toInt(), ids[i].toInt()) << i;
+    t->setActiveTag(QStringLiteral("NAME"));
+    ASSERT_TRUE(t->findKey(QStringLiteral("P300")));
+    EXPECT_EQ(t->integer(u"ID"), 300);
+    t->last();
+    EXPECT_EQ(t->text(u"NAME"), QStringLiteral("zz"));
+}
+
 } // namespace
