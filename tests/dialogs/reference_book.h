@@ -1,0 +1,35 @@
+#pragma once
+
+#include "data/table_layouts.h"
+#include "dialogs/Spr.h"
+
+#include <QString>
+#include <QWidget>
+#include <utility>
+#include <vector>
+
+namespace dialog_test {
+
+// An empty base in `dir` whose book `id` holds the (ID, NAME) rows, in this order.
+void createBook(const QString& dir, data::TableId id,
+                const std::vector<std::pair<int, QString>>& rows);
+
+// An empty base in `dir` whose settlement book holds `rows` (ID, NAME, OCATD), CODE
+// made of the ID, with KLADR.MDX and its tag OCATD.
+struct Settlement {
+    int id;
+    QString name;
+    int unit;
+};
+void createKladr(const QString& dir, const std::vector<Settlement>& rows);
+
+// Types text as the user would, Cyrillic included.
+void type(QWidget* widget, const QString& text);
+
+// The names of the rows the dialog lists, in order.
+QStringList listedNames(const dialogs::TSprDlg& dialog);
+
+// The NAME of the list's current row.
+QString currentName(const dialogs::TSprDlg& dialog);
+
+} // namespace dialog_test
