@@ -2,6 +2,7 @@
 
 #include "codepage.h"
 #include "error.h"
+#include "fault_point.h"
 #include "lock_offsets.h"
 
 #include <QDate>
@@ -602,9 +603,12 @@ void MdxFile::insertKey(int tag, const QByteArray& key, std::uint32_t recNo) {
         leaf.truncateTo(keep);
         put32(leaf.item(keep), 0);
         const QByteArray separator(leaf.key(keep - 1), t.keyLength);
+        // The new block and its parent first, the shortened old block last: a crash
+        // in between leaves keys out of order, which a walk reports, and loses none.
         writeBlock(right);
-        writeBlock(leaf);
         insertIntoParent(tag, path, path.size() - 1, separator, leaf.page, right.page);
+        detail::faultPoint("mdx.split-before-left");
+        writeBlock(leaf);
     }
     touch(tag, header);
 }
@@ -646,8 +650,8 @@ void MdxFile::insertIntoParent(int tag, TreePath& path, std::size_t level, const
     const QByteArray separator(node.key(keep), t.keyLength);
     node.truncateTo(keep);
     writeBlock(upper);
-    writeBlock(node);
     insertIntoParent(tag, path, level - 1, separator, node.page, upper.page);
+    writeBlock(node);
 }
 
 void MdxFile::removeKey(int tag, const QByteArray& key, std::uint32_t recNo) {
