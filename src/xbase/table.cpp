@@ -4,6 +4,8 @@
 #include "fault_point.h"
 #include "field_codec.h"
 #include "lock_offsets.h"
+#include "mdx_file.h"
+#include "tag_order.h"
 
 #include <QDir>
 #include <QFile>
@@ -169,8 +171,7 @@ void Table::open() {
     if (m_tableName.isEmpty())
         throw Error(QStringLiteral("Не указано имя таблицы"));
     const QString path = filePath();
-    if (!m_readOnly)
-        recoverInterruptedPack(path);
+    const bool packFinished = !m_readOnly && recoverInterruptedPack(path);
     NativeFile file =
         NativeFile::open(path, m_readOnly ? FileAccess::ReadOnly : FileAccess::ReadWrite,
                          m_exclusive ? Sharing::Exclusive : Sharing::Shared);
@@ -187,11 +188,31 @@ void Table::open() {
     }
     m_header = parseHeader(head, size, path);
     m_file = std::move(file);
+    try {
+        m_indexes = openIndexFiles(m_indexFiles);
+        if (packFinished) {
+            // Record numbers changed under the index files: rebuild them before the
+            // journal that proves the pack finished goes away.
+            rebuildIndexes();
+            QFile::remove(journalPath(path));
+        }
+    } catch (...) {
+        m_indexes.clear();
+        m_file.close();
+        throw;
+    }
     m_count = TableHeader::recordsInFile(size, m_header.headerLength, m_header.recordLength);
     m_state = State::Browse;
     m_recNo = 0;
     m_buffer = QByteArray(m_header.recordLength, ' ');
-    first();
+    try {
+        selectOrder();
+        first();
+    } catch (...) {
+        // A tag whose tree is damaged: the open fails and leaves the table closed.
+        close();
+        throw;
+    }
     emit layoutReset();
 }
 
@@ -201,8 +222,12 @@ void Table::close() {
     releaseRecordLock();
     if (m_modified)
         stampHeaderDate();
+    m_tagOrder = nullptr;
+    m_order.reset();
+    m_indexes.clear();
     m_file.close();
     m_modified = false;
+    m_original.clear();
     m_state = State::Inactive;
     m_recNo = 0;
     m_count = 0;
@@ -238,20 +263,10 @@ bool Table::isLive(std::uint32_t recNo, QByteArray& into) const {
     return readRecord(recNo, into) && into.at(0) != kDeletedFlag;
 }
 
-std::uint32_t Table::seekLive(std::uint32_t from, int step) const {
-    for (std::int64_t r = from; r >= 1 && r <= m_count; r += step) {
-        if (isLive(static_cast<std::uint32_t>(r), m_found)) {
-            m_foundRecNo = static_cast<std::uint32_t>(r);
-            return m_foundRecNo;
-        }
-    }
-    return 0;
-}
-
 void Table::moveTo(std::uint32_t recNo) {
     m_recNo = recNo;
     if (recNo != 0 && recNo == m_foundRecNo) {
-        // Just read by seekLive: no second read.
+        // Just read by the order while it looked for a live record: no second read.
         std::swap(m_buffer, m_found);
     } else if (recNo == 0 || !readRecord(recNo, m_buffer)) {
         m_buffer = QByteArray(m_header.recordLength, ' ');
@@ -267,8 +282,7 @@ void Table::checkBrowse() {
 
 void Table::first() {
     checkBrowse();
-    refreshCount();
-    const std::uint32_t r = seekLive(1, 1);
+    const std::uint32_t r = m_order->first();
     moveTo(r);
     m_bof = true;
     m_eof = r == 0;
@@ -277,8 +291,7 @@ void Table::first() {
 
 void Table::last() {
     checkBrowse();
-    refreshCount();
-    const std::uint32_t r = seekLive(m_count, -1);
+    const std::uint32_t r = m_order->last();
     moveTo(r);
     m_eof = true;
     m_bof = r == 0;
@@ -291,8 +304,7 @@ void Table::next() {
         m_eof = true;
         return;
     }
-    refreshCount();
-    const std::uint32_t r = seekLive(m_recNo + 1, 1);
+    const std::uint32_t r = m_order->next(m_recNo, m_buffer);
     if (r == 0) {
         m_eof = true;
         return;
@@ -308,8 +320,7 @@ void Table::prior() {
         m_bof = true;
         return;
     }
-    refreshCount();
-    const std::uint32_t r = seekLive(m_recNo - 1, -1);
+    const std::uint32_t r = m_order->prior(m_recNo, m_buffer);
     if (r == 0) {
         m_bof = true;
         return;
@@ -335,8 +346,14 @@ void Table::go(std::uint32_t recNo) {
 
 std::vector<std::uint32_t> Table::visibleRecords() const {
     requireOpen();
+    std::vector<std::uint32_t> out = m_order->visibleRecords();
+    m_foundRecNo = 0; // the images read on the way are not kept
+    return out;
+}
+
+// Every whole record in file order, read in large chunks.
+void Table::scanRecords(const std::function<void(std::uint32_t, const char*)>& visit) const {
     refreshCount();
-    std::vector<std::uint32_t> out;
     const std::int64_t perChunk = std::max<std::int64_t>(1, kChunkBytes / m_header.recordLength);
     QByteArray chunk;
     for (std::int64_t r = 1; r <= m_count; r += perChunk) {
@@ -345,12 +362,29 @@ std::vector<std::uint32_t> Table::visibleRecords() const {
         const std::int64_t got =
             m_file.read(recordOffset(static_cast<std::uint32_t>(r)), chunk.data(), chunk.size()) /
             m_header.recordLength;
-        for (std::int64_t i = 0; i < got; ++i) {
-            if (chunk.at(i * m_header.recordLength) != kDeletedFlag)
-                out.push_back(static_cast<std::uint32_t>(r + i));
-        }
+        for (std::int64_t i = 0; i < got; ++i)
+            visit(static_cast<std::uint32_t>(r + i), chunk.constData() + i * m_header.recordLength);
     }
-    return out;
+}
+
+RecordAccess Table::recordAccess() const {
+    RecordAccess a;
+    a.count = [this] { return refreshCount(); };
+    a.readLive = [this](std::uint32_t recNo) {
+        if (!isLive(recNo, m_found))
+            return false;
+        m_foundRecNo = recNo;
+        return true;
+    };
+    a.liveRecords = [this] {
+        std::vector<std::uint32_t> out;
+        scanRecords([&out](std::uint32_t recNo, const char* image) {
+            if (image[0] != kDeletedFlag)
+                out.push_back(recNo);
+        });
+        return out;
+    };
+    return a;
 }
 
 void Table::refresh() {
@@ -364,12 +398,7 @@ void Table::refresh() {
         return;
     }
     // Deleted by someone else meanwhile: show the next visible record.
-    refreshCount();
-    std::uint32_t r = seekLive(m_recNo + 1, 1);
-    if (r == 0)
-        r = seekLive(m_recNo - 1, -1);
-    moveTo(r);
-    m_bof = m_eof = r == 0;
+    moveNear(m_recNo, m_buffer);
     emit layoutReset();
 }
 
@@ -454,6 +483,7 @@ void Table::edit() {
     }
     const bool changed = fresh != m_buffer;
     m_buffer = fresh;
+    m_original = fresh;
     m_state = State::Edit;
     emit currentChanged();
     if (changed)
@@ -476,8 +506,15 @@ void Table::post() {
         // date is refreshed once, when the table is closed.
         m_file.write(recordOffset(m_recNo), m_buffer.constData(), m_buffer.size());
         m_modified = true;
-        releaseRecordLock();
         m_state = State::Browse;
+        const QByteArray before = std::exchange(m_original, {});
+        try {
+            updateIndexes(&before, m_buffer, m_recNo);
+        } catch (...) {
+            releaseRecordLock();
+            throw;
+        }
+        releaseRecordLock();
         emit recordChanged(m_recNo);
         emit currentChanged();
     } else if (m_state == State::Insert) {
@@ -501,6 +538,7 @@ void Table::post() {
         m_recNo = recNo;
         m_state = State::Browse;
         m_bof = m_eof = false;
+        updateIndexes(nullptr, m_buffer, recNo);
         emit layoutReset();
         emit currentChanged();
     }
@@ -510,6 +548,7 @@ void Table::cancel() {
     requireOpen();
     if (m_state == State::Edit) {
         releaseRecordLock();
+        m_original.clear();
         m_state = State::Browse;
         moveTo(m_recNo);
         emit recordChanged(m_recNo);
@@ -522,7 +561,7 @@ void Table::cancel() {
         if (r != 0 && !isLive(r, scratch))
             r = 0;
         if (r == 0)
-            r = seekLive(1, 1);
+            r = m_order->first();
         moveTo(r);
         m_bof = m_eof = r == 0;
         emit currentChanged();
@@ -553,13 +592,12 @@ void Table::deleteRecord() {
         throw;
     }
     releaseRecordLock();
+    m_original.clear();
     m_state = State::Browse;
-    refreshCount();
-    std::uint32_t r = seekLive(recNo + 1, 1);
-    if (r == 0)
-        r = seekLive(recNo - 1, -1);
-    moveTo(r);
-    m_bof = m_eof = r == 0;
+    // Its neighbours in the cursor's order, found by the record as stored.
+    QByteArray stored;
+    readRecord(recNo, stored);
+    moveNear(recNo, stored);
     emit layoutReset();
     emit currentChanged();
 }
@@ -631,11 +669,15 @@ void Table::pack() {
         m_file.truncate(contentLength);
         m_file.sync();
         detail::faultPoint("pack.table-written");
+        // The journal stays until the indexes match the new record numbers: a
+        // crash before that rebuilds them on the next open.
+        m_count = live;
+        rebuildIndexes();
+        detail::faultPoint("pack.indexes-rebuilt");
     }
     QFile::remove(jPath);
 
-    m_count = live;
-    moveTo(seekLive(1, 1));
+    moveTo(m_order->first());
     m_bof = true;
     m_eof = m_recNo == 0;
     emit layoutReset();
@@ -643,21 +685,23 @@ void Table::pack() {
 }
 
 // A journal left by an interrupted pack: when complete, the pack is finished from
-// it; when not, the table was not touched yet and the journal is dropped.
-void Table::recoverInterruptedPack(const QString& path) {
+// it and true returned; the caller removes the journal once the index files are
+// rebuilt. When not complete, the table was not touched yet and the journal is
+// dropped.
+bool Table::recoverInterruptedPack(const QString& path) {
     const QString jPath = journalPath(path);
     if (!QFileInfo::exists(jPath))
-        return;
+        return false;
     NativeFile table;
     try {
         table = NativeFile::open(path, FileAccess::ReadWrite, Sharing::Exclusive);
     } catch (const Error&) {
         // In use (the packer itself may still be running) or unreadable: the open
         // that follows reports what is wrong.
-        return;
+        return false;
     }
     if (!QFileInfo::exists(jPath))
-        return;
+        return false;
     NativeFile journal = NativeFile::open(jPath, FileAccess::ReadOnly, Sharing::Shared);
     const std::int64_t contentLength = completeJournalLength(journal);
     const bool complete = contentLength > 0;
@@ -668,7 +712,9 @@ void Table::recoverInterruptedPack(const QString& path) {
     }
     journal.close();
     table.close();
-    QFile::remove(jPath);
+    if (!complete)
+        QFile::remove(jPath);
+    return complete;
 }
 
 int Table::fieldIndex(QStringView name) const {
@@ -746,6 +792,185 @@ void Table::setDate(QStringView name, const QDate& value) {
     const FieldDef& f = field(name);
     encodeDate(f, editableBuffer(), value, displayPath());
     emit recordChanged(recNo());
+}
+
+std::vector<std::unique_ptr<MdxFile>> Table::openIndexFiles(const QStringList& files) const {
+    std::vector<std::unique_ptr<MdxFile>> out;
+    for (const QString& name : files) {
+        const QString path = resolveFileName(m_directory, name);
+        if (!QFileInfo::exists(path))
+            throw Error(
+                QStringLiteral("%1: индексный файл не найден").arg(QDir::toNativeSeparators(path)));
+        out.push_back(std::make_unique<MdxFile>(MdxFile::open(
+            path, m_header.fields, m_readOnly ? FileAccess::ReadOnly : FileAccess::ReadWrite,
+            m_exclusive ? Sharing::Exclusive : Sharing::Shared)));
+    }
+    return out;
+}
+
+// The active tag's order when it names a tag of an open index file, else the file's.
+void Table::selectOrder() {
+    m_tagOrder = nullptr;
+    for (const auto& index : m_indexes) {
+        const int tag = m_activeTag.isEmpty() ? -1 : index->tagIndex(m_activeTag);
+        if (tag >= 0) {
+            auto order = std::make_unique<TagOrder>(*index, tag, recordAccess(), m_translate);
+            m_tagOrder = order.get();
+            m_order = std::move(order);
+            return;
+        }
+    }
+    m_order = makeNaturalOrder(recordAccess());
+}
+
+void Table::rebuildIndexes() {
+    for (const auto& index : m_indexes)
+        index->rebuild([this](const auto& visit) { scanRecords(visit); });
+}
+
+// Every tag of every open index file: the new key comes, then the entry of the old
+// key goes (when the key changed; a crash in between leaves the record listed
+// twice, never missing). `before` is null for a new record.
+void Table::updateIndexes(const QByteArray* before, const QByteArray& after, std::uint32_t recNo) {
+    for (const auto& index : m_indexes) {
+        MdxFile::Lock lock(*index, LockType::Write);
+        for (std::size_t t = 0; t < index->tags().size(); ++t) {
+            const KeyExpression& e = index->tags()[t].expression;
+            const QByteArray key = e.evaluate(after);
+            const QByteArray old = before ? e.evaluate(*before) : QByteArray();
+            if (before && old == key)
+                continue;
+            index->insertKey(static_cast<int>(t), key, recNo);
+            if (before)
+                index->removeKey(static_cast<int>(t), old, recNo);
+        }
+    }
+}
+
+// After the current record vanished from view: its next visible neighbour in the
+// cursor's order, else the prior one.
+void Table::moveNear(std::uint32_t recNo, const QByteArray& image) {
+    std::uint32_t r = m_order->next(recNo, image);
+    if (r == 0)
+        r = m_order->prior(recNo, image);
+    moveTo(r);
+    m_bof = m_eof = r == 0;
+}
+
+void Table::setIndexFiles(const QStringList& files) {
+    if (!isOpen()) {
+        m_indexFiles = files;
+        return;
+    }
+    checkBrowse();
+    auto indexes = openIndexFiles(files);
+    m_tagOrder = nullptr;
+    m_order.reset();
+    m_indexFiles = files;
+    m_indexes = std::move(indexes);
+    selectOrder();
+    first();
+    emit layoutReset();
+}
+
+void Table::setActiveTag(const QString& name) {
+    m_activeTag = name;
+    if (!isOpen())
+        return;
+    checkBrowse();
+    selectOrder();
+    first();
+    emit layoutReset();
+}
+
+QStringList Table::tagNames() const {
+    QStringList names;
+    for (const auto& index : m_indexes) {
+        for (const IndexTag& t : index->tags())
+            names << t.name;
+    }
+    return names;
+}
+
+void Table::setRange(const QString& low, const QString& high) {
+    requireOpen();
+    if (!m_tagOrder)
+        return;
+    checkBrowse();
+    m_tagOrder->setRange(low, high);
+    first();
+    emit layoutReset();
+}
+
+void Table::cancelRange() {
+    requireOpen();
+    if (!m_tagOrder)
+        return;
+    m_tagOrder->cancelRange();
+    emit layoutReset();
+}
+
+bool Table::findKey(const QString& key) {
+    requireOpen();
+    if (!m_tagOrder)
+        return false;
+    checkBrowse();
+    const std::uint32_t r = m_tagOrder->find(key);
+    if (r == 0)
+        return false;
+    moveTo(r);
+    m_bof = m_eof = false;
+    emit currentChanged();
+    return true;
+}
+
+void Table::createIndex(const QString& fileName, const QString& tagName,
+                        const QString& expression) {
+    createIndex(fileName, {{tagName, expression}});
+}
+
+void Table::createIndex(const QString& fileName,
+                        const std::vector<std::pair<QString, QString>>& tags) {
+    requireWritable();
+    checkBrowse();
+    const QString path = resolveFileName(m_directory, fileName);
+    std::vector<TagDefinition> definitions;
+    for (const auto& [name, expression] : tags)
+        definitions.push_back({name, expression, false, false});
+    // A listed file being replaced is closed first and opened again afterwards.
+    const QFileInfo target(path);
+    const auto listed =
+        std::find_if(m_indexes.begin(), m_indexes.end(),
+                     [&target](const auto& index) { return QFileInfo(index->path()) == target; });
+    if (listed != m_indexes.end())
+        (*listed)->close();
+    try {
+        // No appends by others while the records are read.
+        withHeaderLocks([&] {
+            MdxFile::create(path, QFileInfo(m_file.path()).completeBaseName().toUpper(),
+                            m_header.fields, definitions,
+                            [this](const auto& visit) { scanRecords(visit); });
+        });
+        if (listed != m_indexes.end())
+            **listed = MdxFile::open(path, m_header.fields, FileAccess::ReadWrite,
+                                     m_exclusive ? Sharing::Exclusive : Sharing::Shared);
+    } catch (...) {
+        // The replaced file is gone from the open ones; the cursor stays usable.
+        if (listed != m_indexes.end()) {
+            m_tagOrder = nullptr;
+            m_order.reset();
+            m_indexes.erase(listed);
+            selectOrder();
+            first();
+            emit layoutReset();
+        }
+        throw;
+    }
+    if (listed != m_indexes.end()) {
+        selectOrder();
+        first();
+        emit layoutReset();
+    }
 }
 
 void Table::create(const QString& path, const std::vector<FieldDef>& fields) {

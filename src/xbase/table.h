@@ -7,11 +7,19 @@
 #include <QDate>
 #include <QObject>
 #include <QString>
+#include <QStringList>
 #include <cstdint>
 #include <functional>
+#include <memory>
+#include <utility>
 #include <vector>
 
 namespace xbase {
+
+class MdxFile;
+class RecordOrder;
+class TagOrder;
+struct RecordAccess;
 
 // A cursor over one dBASE table file.
 //
@@ -50,6 +58,43 @@ public:
     // The table file: the directory entry matching the table name without regard
     // to case, or the plain path when none exists.
     QString filePath() const;
+
+    // Index files (.MDX) kept up to date with the table, named relative to its
+    // directory and found without regard to case. While closed the list is opened
+    // by open(), which fails (leaving the table closed) when one is missing; while
+    // open they are opened at once (Error, and nothing changes, when one is
+    // missing or damaged). Every tag of every listed file is maintained on post;
+    // pack rebuilds them.
+    void setIndexFiles(const QStringList& files);
+    const QStringList& indexFiles() const { return m_indexFiles; }
+    // The tag that orders the cursor, kept as given; it takes effect only when it
+    // names (in any letter case) a tag of an open index file, otherwise the order
+    // is the file's. Changing it while open cancels the range and moves to the
+    // first record in the new order.
+    void setActiveTag(const QString& name);
+    QString activeTag() const { return m_activeTag; }
+    // The tags of the open index files.
+    QStringList tagNames() const;
+    // Limits the active tag's order to keys from `low` to `high` and moves to the
+    // first record in it; without an active tag, nothing. Character tags compare
+    // the bounds (converted to cp866 when translating) as key prefixes: a high
+    // bound ending in the character U+00FF takes every key that starts with the
+    // rest. Numeric tags read the bounds as numbers, date tags as YYYYMMDD; an
+    // empty bound leaves that side open.
+    void setRange(const QString& low, const QString& high);
+    void cancelRange();
+    // Moves to the first visible record whose key in the active tag equals `key`
+    // (a character key over its whole length, trailing blanks aside; a number for
+    // a numeric tag) and returns true; returns false, not moving, when there is
+    // none or no active tag.
+    bool findKey(const QString& key);
+    // Creates (overwrites) the index file `fileName` in the table's directory with
+    // one tag: ascending, duplicates allowed, no filter, built from every record,
+    // deleted ones included. The table's production flag is left alone; listing the
+    // file and selecting the tag are separate calls.
+    void createIndex(const QString& fileName, const QString& tagName, const QString& expression);
+    // The same with several tags in one file: (name, key expression) pairs.
+    void createIndex(const QString& fileName, const std::vector<std::pair<QString, QString>>& tags);
 
     void open();
     // Discards a pending edit or started record and releases every lock.
@@ -129,14 +174,20 @@ private:
     std::uint32_t refreshCount() const;
     bool readRecord(std::uint32_t recNo, QByteArray& into) const;
     bool isLive(std::uint32_t recNo, QByteArray& into) const;
-    std::uint32_t seekLive(std::uint32_t from, int step) const;
     void moveTo(std::uint32_t recNo);
+    void scanRecords(const std::function<void(std::uint32_t, const char*)>& visit) const;
+    RecordAccess recordAccess() const;
+    std::vector<std::unique_ptr<MdxFile>> openIndexFiles(const QStringList& files) const;
+    void selectOrder();
+    void rebuildIndexes();
+    void updateIndexes(const QByteArray* before, const QByteArray& after, std::uint32_t recNo);
+    void moveNear(std::uint32_t recNo, const QByteArray& image);
     void lockOrThrow(std::uint64_t offset, const QString& what);
     void withHeaderLocks(const std::function<void()>& work);
     void writeHeaderCountAndDate(std::uint32_t count);
     void releaseRecordLock();
     void stampHeaderDate();
-    void recoverInterruptedPack(const QString& path);
+    bool recoverInterruptedPack(const QString& path);
     QString displayPath() const;
 
     QString m_directory;
@@ -156,7 +207,14 @@ private:
     std::uint32_t m_lockedRecord = 0;
     bool m_modified = false; // records changed in place since open
     QByteArray m_buffer;
-    mutable QByteArray m_found; // the record seekLive stopped at
+    QByteArray m_original; // the record as edit() found it: its keys leave the indexes
+
+    QStringList m_indexFiles;
+    QString m_activeTag;
+    std::vector<std::unique_ptr<MdxFile>> m_indexes;
+    std::unique_ptr<RecordOrder> m_order;
+    TagOrder* m_tagOrder = nullptr; // m_order when a tag is active
+    mutable QByteArray m_found;     // the record the order stopped at
     mutable std::uint32_t m_foundRecNo = 0;
 };
 

@@ -1,8 +1,8 @@
 // A second process for the lock and crash tests.
 //
 //   hold DIR TABLE shared|exclusive|record:N   open (and lock), print "ready", wait
-//   append DIR TABLE COUNT                     append COUNT records named p1, p2, …
-//   pack DIR TABLE                             open exclusively and pack
+//   append DIR TABLE COUNT [INDEX]             append COUNT records named p1, p2, …
+//   pack DIR TABLE [INDEX]                     open exclusively (with that index file) and pack
 //
 // With XBASE_FAULT_POINT set, append and pack end at that point as if killed.
 #include "xbase/error.h"
@@ -38,6 +38,8 @@ int main(int argc, char* argv[]) {
                 QThread::sleep(1);
         }
         if (command == QLatin1String("append")) {
+            if (args.size() > 5)
+                t.setIndexFiles({args[5]});
             t.open();
             const int count = args.value(4).toInt();
             for (int i = 1; i <= count; ++i) {
@@ -49,6 +51,8 @@ int main(int argc, char* argv[]) {
             return 0;
         }
         if (command == QLatin1String("pack")) {
+            if (args.size() > 4)
+                t.setIndexFiles({args[4]});
             t.setExclusive(true);
             t.open();
             t.pack();

@@ -1,13 +1,18 @@
 // dbfdump: prints a dBase table's header facts, its fields and its records as
-// UTF-8 CSV, deleted records included and flagged in the first column.
+// UTF-8 CSV, deleted records included and flagged in the first column. With an
+// index file it lists the file's tags, and prints the visible records in the
+// order of one tag, optionally within a key range.
 #include "xbase/dbf_format.h"
 #include "xbase/error.h"
 #include "xbase/field_codec.h"
+#include "xbase/mdx_file.h"
 #include "xbase/native_file.h"
+#include "xbase/table.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QDir>
+#include <QFileInfo>
 #include <QTextStream>
 #include <QtEndian>
 #include <cstdio>
@@ -46,7 +51,58 @@ struct Options {
     bool translate = true;
     std::uint32_t from = 1;
     std::uint32_t to = 0xFFFFFFFFu;
+    QString index; // relative to the table's directory, or a path
+    QString tag;
+    QString low;
+    QString high;
 };
+
+QString keyTypeName(xbase::KeyType t) {
+    switch (t) {
+    case xbase::KeyType::Character:
+        return QStringLiteral("character");
+    case xbase::KeyType::Numeric:
+        return QStringLiteral("numeric");
+    case xbase::KeyType::Date:
+        return QStringLiteral("date");
+    }
+    return {};
+}
+
+void listTags(const QString& indexPath, const std::vector<xbase::FieldDef>& fields,
+              QTextStream& out) {
+    const xbase::MdxFile index = xbase::MdxFile::open(
+        indexPath, fields, xbase::FileAccess::ReadOnly, xbase::Sharing::Shared);
+    out << "# index: " << QDir::toNativeSeparators(indexPath) << '\n';
+    for (const xbase::IndexTag& t : index.tags()) {
+        out << "#   tag " << t.name << ": " << keyTypeName(t.keyType) << ' ' << t.keyLength
+            << ", key " << t.expression.text();
+        if (t.descending)
+            out << ", descending";
+        if (t.unique)
+            out << ", unique";
+        out << '\n';
+    }
+}
+
+// The visible records in the order of the tag, within the range when one is given.
+std::vector<std::uint32_t> tagOrder(const Options& o, const QString& indexPath) {
+    xbase::Table t;
+    const QFileInfo table(o.path);
+    t.setDirectory(table.absolutePath());
+    t.setTableName(table.fileName());
+    t.setReadOnly(true);
+    t.setTranslate(o.translate);
+    t.setIndexFiles({indexPath});
+    t.setActiveTag(o.tag);
+    t.open();
+    if (!t.tagNames().contains(o.tag, Qt::CaseInsensitive))
+        throw xbase::Error(
+            QStringLiteral("%1: нет тега %2").arg(QDir::toNativeSeparators(indexPath), o.tag));
+    if (!o.low.isEmpty() || !o.high.isEmpty())
+        t.setRange(o.low, o.high);
+    return t.visibleRecords();
+}
 
 int dump(const Options& o, QTextStream& out) {
     xbase::NativeFile file =
@@ -78,14 +134,28 @@ int dump(const Options& o, QTextStream& out) {
             out << '\n';
         }
     }
+    const QString indexPath =
+        o.index.isEmpty() ? QString()
+        : QDir::isAbsolutePath(o.index)
+            ? o.index
+            : xbase::resolveFileName(QFileInfo(o.path).absolutePath(), o.index);
+    if (o.header && !indexPath.isEmpty())
+        listTags(indexPath, h.fields, out);
+    std::vector<std::uint32_t> order;
+    if (o.tag.isEmpty()) {
+        const std::uint32_t last = std::min(o.to, count);
+        for (std::uint32_t r = std::max<std::uint32_t>(o.from, 1); r <= last; ++r)
+            order.push_back(r);
+    } else {
+        order = tagOrder(o, indexPath);
+    }
     out << "DELETED";
     for (const xbase::FieldDef& f : h.fields)
         out << ',' << csvCell(f.name);
     out << '\n';
 
     QByteArray record(h.recordLength, '\0');
-    const std::uint32_t last = std::min(o.to, count);
-    for (std::uint32_t r = std::max<std::uint32_t>(o.from, 1); r <= last; ++r) {
+    for (std::uint32_t r : order) {
         file.readExact(h.headerLength + static_cast<std::int64_t>(r - 1) * h.recordLength,
                        record.data(), record.size());
         out << (record.at(0) == xbase::kDeletedFlag ? "*" : "");
@@ -114,7 +184,22 @@ int main(int argc, char* argv[]) {
         QStringLiteral("records"),
         QStringLiteral("Only records FROM-TO (physical numbers, 1-based)."),
         QStringLiteral("FROM-TO"));
-    parser.addOptions({noHeader, raw, records});
+    const QCommandLineOption index(
+        QStringLiteral("index"), QStringLiteral("Index file (.MDX) of the table: lists its tags."),
+        QStringLiteral("FILE"));
+    const QCommandLineOption tag(
+        QStringLiteral("tag"),
+        QStringLiteral("Print the visible records in the order of this tag of --index."),
+        QStringLiteral("NAME"));
+    const QCommandLineOption low(QStringLiteral("low"),
+                                 QStringLiteral("Lowest key of the range (with --tag)."),
+                                 QStringLiteral("KEY"));
+    const QCommandLineOption high(
+        QStringLiteral("high"),
+        QStringLiteral("Highest key of the range (with --tag); a trailing \"\\xFF\" stands for "
+                       "the byte 0xFF, which takes every key starting with the rest."),
+        QStringLiteral("KEY"));
+    parser.addOptions({noHeader, raw, records, index, tag, low, high});
     parser.process(app);
 
     QTextStream err(stderr);
@@ -139,6 +224,21 @@ int main(int argc, char* argv[]) {
             err << "dbfdump: --records takes FROM-TO, for example 10-20\n";
             return 2;
         }
+    }
+    o.index = parser.value(index);
+    o.tag = parser.value(tag);
+    o.low = parser.value(low);
+    o.high = parser.value(high);
+    if (o.high.endsWith(QLatin1String("\\xFF"))) {
+        o.high.chop(4);
+        o.high += QChar(0xFF);
+    }
+    if ((!o.tag.isEmpty() && o.index.isEmpty()) ||
+        ((parser.isSet(low) || parser.isSet(high)) && o.tag.isEmpty()) ||
+        (!o.tag.isEmpty() && parser.isSet(records))) {
+        err << "dbfdump: --tag needs --index, --low and --high need --tag, and --records "
+               "does not go with --tag\n";
+        return 2;
     }
     QTextStream out(stdout);
     out.setEncoding(QStringConverter::Utf8);
