@@ -387,6 +387,14 @@ RecordAccess Table::recordAccess() const {
     return a;
 }
 
+QByteArray Table::storedRecord(std::uint32_t recNo) const {
+    requireOpen();
+    QByteArray image;
+    if (recNo == 0 || recNo > refreshCount() || !readRecord(recNo, image))
+        return {};
+    return image;
+}
+
 void Table::refresh() {
     requireOpen();
     if (m_state != State::Browse || m_recNo == 0)

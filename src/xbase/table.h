@@ -120,6 +120,9 @@ public:
     std::uint32_t physicalRecordCount() const;
     // Physical numbers of the visible records, in the cursor's order.
     std::vector<std::uint32_t> visibleRecords() const;
+    // The stored image of a record (deletion flag, then the fields) without moving
+    // the cursor, for readers such as grids; empty when the file holds no such record.
+    QByteArray storedRecord(std::uint32_t recNo) const;
     // Re-reads the current record from the file (browse state only).
     void refresh();
 
