@@ -16,7 +16,6 @@ public:
     // opened.
     bool acquire(const QString& moPath);
     void release();
-    bool held() const { return m_file.isOpen(); }
 
 private:
     xbase::NativeFile m_file;

@@ -17,7 +17,6 @@ public:
     explicit ButtonEdit(QWidget* parent = nullptr);
 
     QLineEdit& lineEdit() const { return *m_edit; }
-    QToolButton& button() const { return *m_button; }
 
 signals:
     void buttonClicked();

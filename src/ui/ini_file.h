@@ -19,8 +19,6 @@ public:
     // A missing or unreadable file reads as empty.
     explicit IniFile(const QString& path);
 
-    const QString& path() const { return m_path; }
-
     // The value with blanks around it removed and one pair of enclosing quotes
     // dropped, as the Windows INI reader gives it; nothing when the key is absent.
     std::optional<QByteArray> value(const QByteArray& section, const QByteArray& key) const;

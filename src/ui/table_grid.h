@@ -17,7 +17,6 @@ public:
 
     // Shows `model`, which must outlive the grid or be replaced first.
     void setTableModel(TableModel* model);
-    TableModel* tableModel() const { return m_model; }
 
 signals:
     // A double click anywhere in the grid, on a row or not.

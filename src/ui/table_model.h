@@ -38,7 +38,6 @@ class TableModel : public QAbstractTableModel {
 public:
     TableModel(xbase::Table& table, std::vector<GridColumn> columns, QObject* parent = nullptr);
 
-    xbase::Table& table() const { return m_table; }
     const GridColumn& column(int column) const;
     // The width of a column in characters: the given one, else the field's.
     int widthInCharacters(int column) const;

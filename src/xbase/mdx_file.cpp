@@ -2,6 +2,7 @@
 
 #include "codepage.h"
 #include "error.h"
+#include "fault_point.h"
 #include "lock_offsets.h"
 
 #include <QDate>
@@ -77,6 +78,7 @@ QString cleanPath(const QString& path) {
 
 struct MdxFile::TagHeader {
     std::uint32_t root = 0;
+    char changes = 0; // byte 20, counted up by every change
 };
 
 // A node block: the entry count, then items of (pointer, key), then for an
@@ -260,9 +262,9 @@ MdxFile::Lock::~Lock() {
 }
 
 MdxFile::TagHeader MdxFile::readTagHeader(int tag) const {
-    char b[4];
+    char b[21];
     m_file.readExact(offsetOf(m_tags[static_cast<std::size_t>(tag)].headerPage), b, sizeof b);
-    return TagHeader{u32(b)};
+    return TagHeader{u32(b), b[20]};
 }
 
 void MdxFile::writeRoot(int tag, std::uint32_t root) {
@@ -332,19 +334,15 @@ std::uint32_t MdxFile::allocateBlock() {
     return static_cast<std::uint32_t>(pages);
 }
 
-// The change counter of the tag and the file's update date (once a day is enough).
-void MdxFile::touch(int tag) {
-    const std::int64_t at = offsetOf(m_tags[static_cast<std::size_t>(tag)].headerPage) + 20;
-    char counter = 0;
-    m_file.readExact(at, &counter, 1);
-    ++counter;
-    m_file.write(at, &counter, 1);
-    const QDate today = QDate::currentDate();
-    if (today != m_dateWritten) {
+// The tag's change counter, and the file's update date at its first change.
+void MdxFile::touch(int tag, const TagHeader& header) {
+    const char counter = static_cast<char>(header.changes + 1);
+    m_file.write(offsetOf(m_tags[static_cast<std::size_t>(tag)].headerPage) + 20, &counter, 1);
+    if (!m_dated) {
         char date[3];
-        putDate(date, today);
+        putDate(date, QDate::currentDate());
         m_file.write(44, date, sizeof date);
-        m_dateWritten = today;
+        m_dated = true;
     }
 }
 
@@ -566,7 +564,8 @@ void MdxFile::insertKey(int tag, const QByteArray& key, std::uint32_t recNo) {
     // Down to the leaf, after every equal key.
     path.clear();
     Block leaf;
-    std::uint32_t page = readTagHeader(tag).root;
+    const TagHeader header = readTagHeader(tag);
+    std::uint32_t page = header.root;
     for (;;) {
         checkDepth(path, page,
                    [&] { damaged(QStringLiteral("дерево тега %1 замкнуто в цикл").arg(t.name)); });
@@ -604,11 +603,14 @@ void MdxFile::insertKey(int tag, const QByteArray& key, std::uint32_t recNo) {
         leaf.truncateTo(keep);
         put32(leaf.item(keep), 0);
         const QByteArray separator(leaf.key(keep - 1), t.keyLength);
+        // The new block and its parent first, the shortened old block last: a crash
+        // in between leaves keys out of order, which a walk reports, and loses none.
         writeBlock(right);
-        writeBlock(leaf);
         insertIntoParent(tag, path, path.size() - 1, separator, leaf.page, right.page);
+        detail::faultPoint("mdx.split-before-left");
+        writeBlock(leaf);
     }
-    touch(tag);
+    touch(tag, header);
 }
 
 // The node at `level` was split into `left` (its old page) and `right`: the parent
@@ -648,8 +650,8 @@ void MdxFile::insertIntoParent(int tag, TreePath& path, std::size_t level, const
     const QByteArray separator(node.key(keep), t.keyLength);
     node.truncateTo(keep);
     writeBlock(upper);
-    writeBlock(node);
     insertIntoParent(tag, path, level - 1, separator, node.page, upper.page);
+    writeBlock(node);
 }
 
 void MdxFile::removeKey(int tag, const QByteArray& key, std::uint32_t recNo) {
@@ -662,7 +664,7 @@ void MdxFile::removeKey(int tag, const QByteArray& key, std::uint32_t recNo) {
         writeBlock(leaf);
     else
         removeFromParent(tag, path, path.size() - 2);
-    touch(tag);
+    touch(tag, readTagHeader(tag));
 }
 
 // The child at path[level] became empty: drop it from its node.

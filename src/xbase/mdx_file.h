@@ -6,7 +6,6 @@
 #include "native_file.h"
 
 #include <QByteArray>
-#include <QDate>
 #include <QString>
 #include <cstdint>
 #include <functional>
@@ -149,7 +148,7 @@ private:
     void insertIntoParent(int tag, TreePath& path, std::size_t level, const QByteArray& key,
                           std::uint32_t left, std::uint32_t right);
     void removeFromParent(int tag, const TreePath& path, std::size_t level);
-    void touch(int tag);
+    void touch(int tag, const TagHeader& header);
     [[noreturn]] void damaged(const QString& what) const;
 
     NativeFile m_file;
@@ -163,7 +162,7 @@ private:
     mutable std::int64_t m_knownSize = 0;
     int m_lockDepth = 0;
     mutable std::vector<Block> m_recent; // blocks read or written under the lock
-    QDate m_dateWritten;
+    bool m_dated = false;                // the update date is written
 };
 
 } // namespace xbase

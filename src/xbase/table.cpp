@@ -836,21 +836,21 @@ void Table::rebuildIndexes() {
         index->rebuild([this](const auto& visit) { scanRecords(visit); });
 }
 
-// Every tag of every open index file: the entry of the old key goes (when the key
-// changed), the new one comes. `before` is null for a new record.
+// Every tag of every open index file: the new key comes, then the entry of the old
+// key goes (when the key changed; a crash in between leaves the record listed
+// twice, never missing). `before` is null for a new record.
 void Table::updateIndexes(const QByteArray* before, const QByteArray& after, std::uint32_t recNo) {
     for (const auto& index : m_indexes) {
         MdxFile::Lock lock(*index, LockType::Write);
         for (std::size_t t = 0; t < index->tags().size(); ++t) {
             const KeyExpression& e = index->tags()[t].expression;
             const QByteArray key = e.evaluate(after);
-            if (before) {
-                const QByteArray old = e.evaluate(*before);
-                if (old == key)
-                    continue;
-                index->removeKey(static_cast<int>(t), old, recNo);
-            }
+            const QByteArray old = before ? e.evaluate(*before) : QByteArray();
+            if (before && old == key)
+                continue;
             index->insertKey(static_cast<int>(t), key, recNo);
+            if (before)
+                index->removeKey(static_cast<int>(t), old, recNo);
         }
     }
 }

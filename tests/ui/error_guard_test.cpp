@@ -94,6 +94,8 @@ private slots:
         QCOMPARE(seam.saveFileName(nullptr, "Сохранить", "a.rtf", "*.rtf", "rtf"),
                  QStringLiteral("/tmp/a.rtf"));
         QCOMPARE(seam.saveFileName(nullptr, "Сохранить", "a.rtf", "*.rtf", "rtf"), QString());
+        QCOMPARE(seam.saveRequests().size(), 2u);
+        QCOMPARE(seam.saveRequests()[0].fileName, QStringLiteral("a.rtf"));
         QDialog dialog;
         seam.answerDialog([](QDialog&) { return int(QDialog::Accepted); });
         QCOMPARE(seam.execDialog(dialog), int(QDialog::Accepted));
