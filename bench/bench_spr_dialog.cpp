@@ -21,7 +21,7 @@ QString settlementName(int i) {
     return QStringLiteral("д. Посёлок-%1").arg(i);
 }
 
-const QString& kladrDir() {
+QString kladrDir() {
     static QTemporaryDir dir;
     static const bool built = [] {
         const data::TableLayout& l = data::layout(data::TableId::Kladr);

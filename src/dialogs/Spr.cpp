@@ -200,6 +200,7 @@ void TSprDlg::showList() {
         DataSource1 = new ui::TableModel(HalcyonDataSet3, columns, this);
     }
     Grid->setTableModel(DataSource1);
+    m_search.setRows(DataSource1);
 }
 
 void TSprDlg::findEntry(QChar firstChar, bool findByName, const QString& name, int id) {
@@ -214,16 +215,12 @@ void TSprDlg::findEntry(QChar firstChar, bool findByName, const QString& name, i
             return;
     }
     try {
-        HalcyonDataSet4.first();
-        const bool found = walkForward(HalcyonDataSet4, [&] {
-            return findByName ? HalcyonDataSet4.text(kNameField) == name
-                              : HalcyonDataSet4.integer(kIdField) == FCurrentId;
+        const bool found = m_search.seek(0, [&](const QByteArray& image) {
+            return findByName ? m_search.fieldText(image, kNameField) == name
+                              : m_search.fieldText(image, kIdField).toInt() == FCurrentId;
         });
-        if (found) {
-            if (findByName)
-                FCurrentId = HalcyonDataSet4.integer(kIdField);
-            HalcyonDataSet3.go(HalcyonDataSet4.recNo());
-        }
+        if (found && findByName)
+            FCurrentId = HalcyonDataSet3.integer(kIdField);
     } catch (const std::exception&) {
         // A book that cannot be read shows as far as it could be.
     }

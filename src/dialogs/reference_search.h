@@ -1,24 +1,35 @@
 #pragma once
 
+#include <QByteArray>
 #include <QString>
+#include <cstdint>
 #include <functional>
 
 namespace xbase {
 class Table;
 }
+namespace ui {
+class TableModel;
+}
 
 namespace dialogs {
 
 // The search by part of a name in a reference book, over two cursors of one
-// table: `list` is the cursor the user sees, `search` is walked through the
-// table so that the list does not scroll while the search runs; a row found
-// moves the list to it. Names are compared upper-cased, record by record
-// through the cursor, so nothing of the table is loaded beforehand.
+// table: `list` is the cursor the user sees, `search` stands on the row a
+// search found, and the list is moved to it.
+//
+// A search reads forward through the rows the grid lists for the list cursor,
+// in their order, a block of neighbouring records per read, and keeps nothing
+// it read: a keystroke over a book of 100 000 rows costs the reads of the rows
+// it passes, and nothing is loaded before the user types.
 class ReferenceSearch {
 public:
     static constexpr qsizetype kMaxLength = 20;
 
     ReferenceSearch(xbase::Table& list, xbase::Table& search) : m_list(list), m_search(search) {}
+
+    // The rows the list shows, in its order.
+    void setRows(const ui::TableModel* rows) { m_rows = rows; }
 
     // The text typed so far, upper case.
     const QString& text() const { return m_text; }
@@ -33,23 +44,28 @@ public:
     void typed(QChar ch);
 
     // Moves the list to the next row after its own that contains the text; at the
-    // end of the table nothing moves. Nothing happens without a text.
+    // end of the book nothing moves. Nothing happens without a text.
     void findNext();
 
+    // Moves both cursors to the first row from `fromRow` on whose image `matches`
+    // accepts; false, nothing moved, when none does.
+    using Match = std::function<bool(const QByteArray& image)>;
+    bool seek(int fromRow, const Match& matches);
+    // A field of a record image as the table gives it.
+    QString fieldText(const QByteArray& image, const QString& field) const;
+
 private:
-    enum class Start { FirstRow, ListRow, AfterListRow };
-    // Walks the search cursor from `start` and moves the list to the first row
-    // whose name contains the text; false when none does.
-    bool find(Start start);
+    // Accepts a record whose upper-cased NAME contains the text.
+    Match containsText() const;
+    // The first row from `fromRow` on whose record `matches` accepts, as its
+    // record number; 0 when none.
+    std::uint32_t scan(int fromRow, const Match& matches) const;
 
     xbase::Table& m_list;
     xbase::Table& m_search;
+    const ui::TableModel* m_rows = nullptr;
     QString m_text;
 };
-
-// Reads `cursor` forward from its current row until `matches` holds for a row
-// (the cursor stays there, true) or the end is reached (false).
-bool walkForward(xbase::Table& cursor, const std::function<bool()>& matches);
 
 // The name field every reference book has, and its key.
 inline const QString kNameField = QStringLiteral("NAME");
