@@ -95,3 +95,67 @@ TEST_F(DemoBase, OpensInPythonDbfWithTheSameRows) {
 }
 
 } // namespace
+
+namespace {
+
+// The visible records of a table in its cursor's order, as `field` values.
+QStringList listed(Table& t, const char16_t* field) {
+    QStringList out;
+    for (t.first(); !t.eof(); t.next())
+        out << t.text(field);
+    return out;
+}
+
+std::unique_ptr<Table> openIndexed(const QString& dir, TableId id, const QString& tag) {
+    auto t = std::make_unique<Table>();
+    t->setDirectory(dir);
+    t->setTableName(data::layout(id).fileName);
+    t->setIndexFiles({data::layout(id).indexFile});
+    t->setActiveTag(tag);
+    t->open();
+    return t;
+}
+
+TEST_F(DemoBase, EveryTagSelectsWhatItsRangesPromise) {
+    auto prvs2 = openIndexed(s_dir->path(), TableId::Prvs2, QStringLiteral("ID"));
+    EXPECT_EQ(prvs2->tagNames().size(), 20);
+    prvs2->setRange(QStringLiteral("17"), QStringLiteral("17"));
+    EXPECT_EQ(listed(*prvs2, u"ID"), QStringList{QStringLiteral("17")});
+    prvs2->cancelRange();
+    QStringList ids = listed(*prvs2, u"ID");
+    EXPECT_EQ(ids.size(), 151);
+    EXPECT_TRUE(std::is_sorted(ids.begin(), ids.end(), [](const QString& a, const QString& b) {
+        return a.toInt() < b.toInt();
+    }));
+    for (const xbase::FieldDef& f : data::layout(TableId::Prvs2).fields) {
+        if (!f.name.startsWith(QLatin1String("VP_")))
+            continue;
+        prvs2->setActiveTag(f.name);
+        prvs2->setRange(QStringLiteral("1"), QStringLiteral("1"));
+        int inRange = 0;
+        for (prvs2->first(); !prvs2->eof(); prvs2->next()) {
+            EXPECT_EQ(prvs2->text(f.name), QStringLiteral("1")) << f.name.toStdString();
+            ++inRange;
+        }
+        auto plain = openDemo(s_dir->path(), TableId::Prvs2);
+        int flagged = 0;
+        for (plain->first(); !plain->eof(); plain->next())
+            flagged += plain->text(f.name) == QLatin1String("1");
+        EXPECT_EQ(inRange, flagged) << f.name.toStdString();
+    }
+
+    auto kladr = openIndexed(s_dir->path(), TableId::Kladr, QStringLiteral("OCATD"));
+    kladr->setRange(QStringLiteral("6"), QStringLiteral("6"));
+    const QStringList units = listed(*kladr, u"OCATD");
+    EXPECT_FALSE(units.isEmpty());
+    EXPECT_EQ(units.count(QStringLiteral("6")), units.size());
+    kladr->setRange(QStringLiteral("0"), QStringLiteral("0"));
+    EXPECT_TRUE(listed(*kladr, u"OCATD").isEmpty());
+
+    auto maxkey = openIndexed(s_dir->path(), TableId::MaxKey, QStringLiteral("NAME_VALUE"));
+    ASSERT_TRUE(maxkey->findKey(QStringLiteral("PODR.DBF")));
+    EXPECT_EQ(maxkey->integer(u"INFO_VALUE"), 7);
+    EXPECT_FALSE(maxkey->findKey(QStringLiteral("PODR")));
+}
+
+} // namespace

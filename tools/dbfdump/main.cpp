@@ -51,7 +51,7 @@ struct Options {
     bool translate = true;
     std::uint32_t from = 1;
     std::uint32_t to = 0xFFFFFFFFu;
-    QString index; // relative to the table's directory, or a path
+    QString index; // a file name beside the table, or a path
     QString tag;
     QString low;
     QString high;
@@ -134,10 +134,11 @@ int dump(const Options& o, QTextStream& out) {
             out << '\n';
         }
     }
+    // A bare file name is looked up beside the table; a path is taken as given.
     const QString indexPath =
         o.index.isEmpty() ? QString()
-        : QDir::isAbsolutePath(o.index)
-            ? o.index
+        : o.index.contains(QLatin1Char('/')) || o.index.contains(QLatin1Char('\\'))
+            ? QFileInfo(o.index).absoluteFilePath()
             : xbase::resolveFileName(QFileInfo(o.path).absolutePath(), o.index);
     if (o.header && !indexPath.isEmpty())
         listTags(indexPath, h.fields, out);

@@ -170,6 +170,22 @@ void writeCounters(xbase::Table& maxkey, Tables& tables) {
     }
 }
 
+// The index files supplied with a base: every tag keys on the field of its name.
+void createIndexes(Tables& tables) {
+    const auto fieldTag = [](const QString& field) { return std::pair{field, field}; };
+    std::vector<std::pair<QString, QString>> prvs2Tags{fieldTag(QStringLiteral("ID"))};
+    for (const xbase::FieldDef& f : data::layout(TableId::Prvs2).fields) {
+        if (f.name.startsWith(QLatin1String("VP_")))
+            prvs2Tags.push_back(fieldTag(f.name));
+    }
+    tables[TableId::Prvs2]->createIndex(data::layout(TableId::Prvs2).indexFile, prvs2Tags);
+    tables[TableId::Kladr]->createIndex(data::layout(TableId::Kladr).indexFile,
+                                        QStringLiteral("OCATD"), QStringLiteral("OCATD"));
+    tables[TableId::MaxKey]->createIndex(data::layout(TableId::MaxKey).indexFile,
+                                         QStringLiteral("NAME_VALUE"),
+                                         QStringLiteral("NAME_VALUE"));
+}
+
 } // namespace
 
 void buildDemoBase(const QString& directory, int scale) {
@@ -187,6 +203,7 @@ void buildDemoBase(const QString& directory, int scale) {
     if (scale > 0)
         addScaledRows(scale, tables);
     writeCounters(*tables[TableId::MaxKey], tables);
+    createIndexes(tables);
 }
 
 } // namespace demo
