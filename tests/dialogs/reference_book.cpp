@@ -32,6 +32,22 @@ void createKladr(const QString& dir, const std::vector<Settlement>& rows) {
     t.createIndex(QStringLiteral("KLADR.MDX"), QStringLiteral("OCATD"), QStringLiteral("OCATD"));
 }
 
+void createKeyCounters(const QString& dir, const std::vector<std::pair<QString, int>>& counters) {
+    xbase::Table t;
+    t.setDirectory(dir);
+    t.setTableName(QStringLiteral("MAXKEY.DBF"));
+    t.setExclusive(true);
+    t.open();
+    for (const auto& [name, last] : counters) {
+        t.append();
+        t.setText(u"NAME_VALUE", name);
+        t.setInteger(u"INFO_VALUE", last);
+        t.post();
+    }
+    t.createIndex(QStringLiteral("MAXKEY.MDX"), QStringLiteral("NAME_VALUE"),
+                  QStringLiteral("NAME_VALUE"));
+}
+
 void type(QWidget* widget, const QString& text) {
     for (QChar ch : text)
         QTest::sendKeyEvent(QTest::Click, widget, ch == ' ' ? Qt::Key_Space : Qt::Key_unknown,

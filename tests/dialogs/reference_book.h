@@ -23,6 +23,10 @@ struct Settlement {
 };
 void createKladr(const QString& dir, const std::vector<Settlement>& rows);
 
+// The key counters (MAXKEY.DBF with MAXKEY.MDX) of the base in `dir`, holding
+// the last keys issued per key name.
+void createKeyCounters(const QString& dir, const std::vector<std::pair<QString, int>>& counters);
+
 // Types text as the user would, Cyrillic included.
 void type(QWidget* widget, const QString& text);
 
