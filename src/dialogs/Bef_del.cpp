@@ -1,5 +1,6 @@
 #include "Bef_del.h"
 
+#include "dialog_frame.h"
 #include "ui/user_interface.h"
 
 #include <QCloseEvent>
@@ -37,11 +38,8 @@ void GradientCaption::paintEvent(QPaintEvent*) {
 }
 
 TBeforeDelDlg::TBeforeDelDlg(QWidget* parent) : QDialog(parent) {
-    setObjectName(QStringLiteral("BeforeDelDlg"));
+    makeFixedDialog(*this, QStringLiteral("BeforeDelDlg"), kWidth, kHeight);
     setWindowTitle(kCaption);
-    setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint |
-                   Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
-    setFixedSize(kWidth, kHeight);
 
     GC = new GradientCaption(kCaption, this);
     GC->setObjectName(QStringLiteral("GC"));

@@ -2,6 +2,7 @@
 
 #include "Spr.h"
 #include "data/key_generator.h"
+#include "dialog_frame.h"
 #include "ui/error_guard.h"
 #include "ui/field_link.h"
 #include "ui/user_interface.h"
@@ -17,7 +18,6 @@ namespace {
 
 constexpr int kWidth = 620;
 constexpr int kHeight = 103;
-const QColor kShapeColour(0xD7, 0xD7, 0xD7);
 
 bool isEditing(const xbase::Table& t) {
     return t.state() == xbase::Table::State::Edit || t.state() == xbase::Table::State::Insert;
@@ -27,19 +27,15 @@ bool isEditing(const xbase::Table& t) {
 
 TEditNaimDlg::TEditNaimDlg(xbase::Table& dataSrc, bool adding, QWidget* parent)
     : QDialog(parent), FAdding(adding), DataSrc(dataSrc) {
-    setObjectName(QStringLiteral("EditNaimDlg"));
-    setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint |
-                   Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
-    setFixedSize(kWidth, kHeight);
+    makeFixedDialog(*this, QStringLiteral("EditNaimDlg"), kWidth, kHeight);
 
     Shape1 = new QFrame(this);
     Shape1->setObjectName(QStringLiteral("Shape1"));
     Shape1->setFrameStyle(QFrame::Box | QFrame::Plain);
-    Shape1->setAutoFillBackground(true);
-    QPalette palette = Shape1->palette();
-    palette.setColor(QPalette::Window, kShapeColour);
-    palette.setColor(QPalette::WindowText, Qt::gray);
-    Shape1->setPalette(palette);
+    fillBackground(*Shape1, kPanelColour);
+    QPalette frame = Shape1->palette();
+    frame.setColor(QPalette::WindowText, Qt::gray);
+    Shape1->setPalette(frame);
     Shape1->setGeometry(6, 6, kWidth - 12, 52);
 
     Label1 = new QLabel(QStringLiteral("Наименование"), this);

@@ -1,6 +1,7 @@
 #include "Spr.h"
 
 #include "Bef_del.h"
+#include "dialog_frame.h"
 #include "ui/error_guard.h"
 #include "ui/table_grid.h"
 #include "ui/table_model.h"
@@ -24,7 +25,6 @@ constexpr int kButtonSize = 37;
 constexpr int kGridLeft = 4;
 // FormKeyPress takes characters only while the search text is shorter than this.
 constexpr qsizetype kKeyPressLimit = 25;
-const QColor kPanelColour(0xD7, 0xD7, 0xD7);
 const QColor kMarkColour(0xFF, 0x00, 0x00);
 
 bool isSearchClearingKey(int key) {
@@ -73,18 +73,12 @@ private:
 } // namespace
 
 TSprDlg::TSprDlg(QWidget* parent) : QDialog(parent), m_search(HalcyonDataSet3, HalcyonDataSet4) {
-    setObjectName(QStringLiteral("SprDlg"));
-    setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint |
-                   Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
-    setFixedSize(kClientWidth, kClientHeight);
+    makeFixedDialog(*this, QStringLiteral("SprDlg"), kClientWidth, kClientHeight);
 
     Panel1 = new QWidget(this);
     Panel1->setObjectName(QStringLiteral("Panel1"));
     Panel1->setGeometry(0, 0, kClientWidth, kPanelHeight);
-    Panel1->setAutoFillBackground(true);
-    QPalette palette = Panel1->palette();
-    palette.setColor(QPalette::Window, kPanelColour);
-    Panel1->setPalette(palette);
+    fillBackground(*Panel1, kPanelColour);
 
     auto button = [this](const char* name, QStyle::StandardPixmap picture, const QString& hint,
                          int x, void (TSprDlg::*handler)()) {

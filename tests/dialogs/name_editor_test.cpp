@@ -61,11 +61,9 @@ class NameEditorTest : public QObject {
     Q_OBJECT
 
 private:
-    std::unique_ptr<QTemporaryDir> m_dir;
-    std::unique_ptr<ui::ScriptedUserInterface> m_seam;
-    std::unique_ptr<ui::ScopedUserInterface> m_installed;
+    std::unique_ptr<dialog_test::Scene> m_scene;
 
-    QString base() const { return m_dir->path(); }
+    QString base() const { return m_scene->dir.path(); }
 
     // OKOPF.DBF with the rows, and the key counters of the base.
     void createBook(const std::vector<std::pair<int, QString>>& book) {
@@ -87,17 +85,9 @@ private:
     }
 
 private slots:
-    void init() {
-        m_dir = std::make_unique<QTemporaryDir>();
-        m_seam = std::make_unique<ui::ScriptedUserInterface>();
-        m_installed = std::make_unique<ui::ScopedUserInterface>(*m_seam);
-    }
+    void init() { m_scene = std::make_unique<dialog_test::Scene>(); }
 
-    void cleanup() {
-        m_installed.reset();
-        m_seam.reset();
-        m_dir.reset();
-    }
+    void cleanup() { m_scene.reset(); }
 
     void editSprName_data() {
         QTest::addColumn<bool>("adding");
@@ -140,13 +130,13 @@ private slots:
         for (list.first(); list.integer(u"ID") != id;)
             list.next();
         QString caption;
-        m_seam->answerDialog(typeName(typed, caption));
+        m_scene->seam.answerDialog(typeName(typed, caption));
         QTEST(dialogs::EditSprName(d->HalcyonDataSet3, d->HalcyonDataSet4, adding, "ОКОПФ"),
               "result");
         QTEST(caption, "caption");
         QCOMPARE(d->HalcyonDataSet3.state(), xbase::Table::State::Browse);
         QTEST(rows(base()), "after");
-        QVERIFY(m_seam->messages().empty());
+        QVERIFY(m_scene->seam.messages().empty());
     }
 
     // OK with an empty name is refused and the editor stays open.
@@ -154,7 +144,7 @@ private slots:
         createBook({{5, "Тополь"}});
         auto d = openDialog(5);
         bool stayedOpen = false;
-        m_seam->answerDialog([&](QDialog& dialog) {
+        m_scene->seam.answerDialog([&](QDialog& dialog) {
             auto& editor = static_cast<TEditNaimDlg&>(dialog);
             editor.show();
             editor.OkBtn->click();
@@ -164,10 +154,10 @@ private slots:
         });
         QVERIFY(!dialogs::EditSprName(d->HalcyonDataSet3, d->HalcyonDataSet4, true, "ОКОПФ"));
         QVERIFY(stayedOpen);
-        QCOMPARE(m_seam->messages().size(), std::size_t(1));
-        QCOMPARE(m_seam->messages()[0].text, QStringLiteral("Наименование не указано !"));
-        QCOMPARE(m_seam->messages()[0].caption, QStringLiteral("Внимание !"));
-        QCOMPARE(m_seam->messages()[0].icon, QMessageBox::Critical);
+        QCOMPARE(m_scene->seam.messages().size(), std::size_t(1));
+        QCOMPARE(m_scene->seam.messages()[0].text, QStringLiteral("Наименование не указано !"));
+        QCOMPARE(m_scene->seam.messages()[0].caption, QStringLiteral("Внимание !"));
+        QCOMPARE(m_scene->seam.messages()[0].icon, QMessageBox::Critical);
         QCOMPARE(rows(base()), QStringList{"5 Тополь"});
     }
 
@@ -180,16 +170,16 @@ private slots:
         other.open();
         other.edit();
         QVERIFY(!dialogs::EditSprName(d->HalcyonDataSet3, d->HalcyonDataSet4, false, "ОКОПФ"));
-        QCOMPARE(m_seam->dialogsShown(), 0);
-        QCOMPARE(m_seam->messages().size(), std::size_t(1));
-        QCOMPARE(m_seam->messages()[0].text,
+        QCOMPARE(m_scene->seam.dialogsShown(), 0);
+        QCOMPARE(m_scene->seam.messages().size(), std::size_t(1));
+        QCOMPARE(m_scene->seam.messages()[0].text,
                  QStringLiteral("Запись занята другим пользователем !"));
 
         // Deleting it is refused with the same message.
         QTest::keyClick(d->Grid, Qt::Key_Delete);
-        QCOMPARE(m_seam->dialogsShown(), 0);
-        QCOMPARE(m_seam->messages().size(), std::size_t(2));
-        QCOMPARE(m_seam->messages()[1].text,
+        QCOMPARE(m_scene->seam.dialogsShown(), 0);
+        QCOMPARE(m_scene->seam.messages().size(), std::size_t(2));
+        QCOMPARE(m_scene->seam.messages()[1].text,
                  QStringLiteral("Запись занята другим пользователем !"));
         QCOMPARE(rows(base()), QStringList{"5 Тополь"});
     }
@@ -206,7 +196,7 @@ private slots:
     void askBeforeDel() {
         QFETCH(int, answer);
         QStringList texts;
-        m_seam->answerDialog([&](QDialog& dialog) {
+        m_scene->seam.answerDialog([&](QDialog& dialog) {
             auto& d = static_cast<TBeforeDelDlg&>(dialog);
             texts << d.windowTitle() << d.GC->text() << d.Label1->text() << d.LabelName->text()
                   << d.OKBtn->text() << d.NoBtn->text();
@@ -232,28 +222,28 @@ private slots:
         createBook({{5, "Тополь"}, {6, "Аптека"}});
         auto d = openDialog(6);
         QString caption;
-        m_seam->answerDialog(typeName("Клён", caption));
+        m_scene->seam.answerDialog(typeName("Клён", caption));
         QTest::keyClick(d->Grid, Qt::Key_Insert);
         QCOMPARE(caption, QStringLiteral("ОКОПФ (добавление)"));
         QCOMPARE(listedNames(*d), QStringList({"Тополь", "Аптека", "Клён"}));
 
-        m_seam->answerDialog(typeName("Ясень", caption));
+        m_scene->seam.answerDialog(typeName("Ясень", caption));
         QTest::keyClick(d->Grid, Qt::Key_F4);
         QCOMPARE(caption, QStringLiteral("ОКОПФ (редактирование)"));
         QCOMPARE(currentName(*d), QStringLiteral("Ясень"));
 
         QString asked;
-        m_seam->answerDialog([&](QDialog& dialog) {
+        m_scene->seam.answerDialog([&](QDialog& dialog) {
             asked = static_cast<TBeforeDelDlg&>(dialog).LabelName->text();
             return TBeforeDelDlg::kNo;
         });
         QTest::keyClick(d->Grid, Qt::Key_Delete);
         QCOMPARE(asked, QStringLiteral("\"Ясень\" ?"));
-        m_seam->answerDialog([](QDialog&) { return TBeforeDelDlg::kYes; });
+        m_scene->seam.answerDialog([](QDialog&) { return TBeforeDelDlg::kYes; });
         QTest::keyClick(d->Grid, Qt::Key_Delete);
         QCOMPARE(rows(base()), QStringList({"5 Тополь", "6 Аптека"}));
         QCOMPARE(listedNames(*d), QStringList({"Тополь", "Аптека"}));
-        QVERIFY(m_seam->messages().empty());
+        QVERIFY(m_scene->seam.messages().empty());
     }
 
     // Switched off (as every caller has them), the keys do nothing.
@@ -264,7 +254,7 @@ private slots:
             b->setEnabled(false);
         for (Qt::Key key : {Qt::Key_Insert, Qt::Key_F4, Qt::Key_Delete})
             QTest::keyClick(d->Grid, key);
-        QCOMPARE(m_seam->dialogsShown(), 0);
+        QCOMPARE(m_scene->seam.dialogsShown(), 0);
         QCOMPARE(rows(base()), QStringList{"5 Тополь"});
     }
 
@@ -273,7 +263,7 @@ private slots:
         createBook({});
         auto d = openDialog(0);
         QString caption;
-        m_seam->answerDialog(typeName("Первая", caption));
+        m_scene->seam.answerDialog(typeName("Первая", caption));
         d->BtnEdit->click();
         QCOMPARE(caption, QStringLiteral("ОКОПФ (добавление)"));
         QCOMPARE(rows(base()), QStringList{"41 Первая"});

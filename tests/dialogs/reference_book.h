@@ -2,13 +2,23 @@
 
 #include "data/table_layouts.h"
 #include "dialogs/Spr.h"
+#include "ui/scripted_user_interface.h"
 
 #include <QString>
+#include <QTemporaryDir>
 #include <QWidget>
 #include <utility>
 #include <vector>
 
 namespace dialog_test {
+
+// What one test works in: a temporary directory and the scripted user interface,
+// installed while it lives.
+struct Scene {
+    QTemporaryDir dir;
+    ui::ScriptedUserInterface seam;
+    ui::ScopedUserInterface installed{seam};
+};
 
 // An empty base in `dir` whose book `id` holds the (ID, NAME) rows, in this order.
 void createBook(const QString& dir, data::TableId id,

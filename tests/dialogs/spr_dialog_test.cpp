@@ -28,11 +28,9 @@ class SprDialogTest : public QObject {
     Q_OBJECT
 
 private:
-    std::unique_ptr<QTemporaryDir> m_dir;
-    std::unique_ptr<ui::ScriptedUserInterface> m_seam;
-    std::unique_ptr<ui::ScopedUserInterface> m_installed;
+    std::unique_ptr<dialog_test::Scene> m_scene;
 
-    QString base() const { return m_dir->path(); }
+    QString base() const { return m_scene->dir.path(); }
 
     // The dialog on OKOPF.DBF, the caller's entry found by its ID, shown with the
     // grid focused.
@@ -49,17 +47,9 @@ private:
     }
 
 private slots:
-    void init() {
-        m_dir = std::make_unique<QTemporaryDir>();
-        m_seam = std::make_unique<ui::ScriptedUserInterface>();
-        m_installed = std::make_unique<ui::ScopedUserInterface>(*m_seam);
-    }
+    void init() { m_scene = std::make_unique<dialog_test::Scene>(); }
 
-    void cleanup() {
-        m_installed.reset();
-        m_seam.reset();
-        m_dir.reset();
-    }
+    void cleanup() { m_scene.reset(); }
 
     // Аптека, Тополь, Поликлиника: п finds Аптека, по and пол Тополь; Ctrl+L goes
     // on to Поликлиника and no further; к is then refused.
@@ -188,7 +178,7 @@ private slots:
 
     void selectSprReturnsTheChosenRow() {
         dialog_test::createBook(base(), TableId::Okopf, kBook);
-        m_seam->answerDialog([](QDialog& dialog) {
+        m_scene->seam.answerDialog([](QDialog& dialog) {
             auto& d = static_cast<TSprDlg&>(dialog);
             if (d.windowTitle() != "ОКОПФ" || d.BtnAdd->isEnabled() || d.BtnDel->isEnabled())
                 return int(QDialog::Rejected);
@@ -208,7 +198,7 @@ private slots:
 
     void escapeAndDoubleClick() {
         dialog_test::createBook(base(), TableId::Okopf, kBook);
-        m_seam->answerDialog([](QDialog& dialog) {
+        m_scene->seam.answerDialog([](QDialog& dialog) {
             auto& d = static_cast<TSprDlg&>(dialog);
             d.show();
             d.Grid->setFocus();
@@ -222,7 +212,7 @@ private slots:
         QCOMPARE(id, 2);
         QCOMPARE(name, QStringLiteral("Тополь"));
 
-        m_seam->answerDialog([](QDialog& dialog) {
+        m_scene->seam.answerDialog([](QDialog& dialog) {
             auto& d = static_cast<TSprDlg&>(dialog);
             d.show();
             const QRect cell = d.Grid->visualRect(d.DataSource1->index(2, 1));
@@ -237,7 +227,7 @@ private slots:
 
     void choosingInAnEmptyList() {
         dialog_test::createKladr(base(), {{1, "г. Сарвенск", 1}});
-        m_seam->answerDialog([](QDialog& d) {
+        m_scene->seam.answerDialog([](QDialog& d) {
             static_cast<TSprDlg&>(d).BtnOkClick();
             return d.result();
         });
@@ -248,7 +238,7 @@ private slots:
         QCOMPARE(id, 0);
         QCOMPARE(name, QString());
 
-        m_seam->answerDialog([](QDialog& d) {
+        m_scene->seam.answerDialog([](QDialog& d) {
             static_cast<TSprDlg&>(d).BtnOkClick();
             return d.result();
         });
@@ -260,7 +250,7 @@ private slots:
         QCOMPARE(id, 0);
         QCOMPARE(name, QString());
         QCOMPARE(code, QString());
-        QVERIFY(m_seam->messages().empty());
+        QVERIFY(m_scene->seam.messages().empty());
     }
 
     void settlementsOfOneUnit() {
@@ -269,7 +259,7 @@ private slots:
                                           {3, "д. Ключёвка", 1},
                                           {4, "п. Нулевой", 10}});
         QStringList listed;
-        m_seam->answerDialog([&](QDialog& dialog) {
+        m_scene->seam.answerDialog([&](QDialog& dialog) {
             auto& d = static_cast<TSprDlg&>(dialog);
             listed = listedNames(d);
             d.show();
@@ -289,7 +279,7 @@ private slots:
         QCOMPARE(code, QStringLiteral("33000"));
 
         for (int range : {0, 3}) {
-            m_seam->answerDialog([&](QDialog& dialog) {
+            m_scene->seam.answerDialog([&](QDialog& dialog) {
                 listed = listedNames(static_cast<TSprDlg&>(dialog));
                 return int(QDialog::Rejected);
             });
@@ -304,7 +294,7 @@ private slots:
     void missingBook() {
         dialog_test::createBook(base(), TableId::Okopf, {});
         QStringList listed{"?"};
-        m_seam->answerDialog([&](QDialog& dialog) {
+        m_scene->seam.answerDialog([&](QDialog& dialog) {
             listed = listedNames(static_cast<TSprDlg&>(dialog));
             return int(QDialog::Rejected);
         });
@@ -313,9 +303,9 @@ private slots:
         QVERIFY(!dialogs::SelectSprKladr(base(), "KLADR.DBF", "OCATD", "Населенный пункт", {}, id,
                                          name, 255, code, 255, true, QChar(), false, false, 1));
         QCOMPARE(listed, QStringList());
-        QCOMPARE(m_seam->messages().size(), std::size_t(1));
-        QVERIFY(m_seam->messages()[0].text.contains("KLADR.MDX"));
-        QCOMPARE(m_seam->messages()[0].icon, QMessageBox::Critical);
+        QCOMPARE(m_scene->seam.messages().size(), std::size_t(1));
+        QVERIFY(m_scene->seam.messages()[0].text.contains("KLADR.MDX"));
+        QCOMPARE(m_scene->seam.messages()[0].icon, QMessageBox::Critical);
     }
 
     void buttonsFollowTheWidth() {

@@ -1,6 +1,7 @@
 #include "UnitMainFormKvell.h"
 #include "configuration.h"
 #include "dialogs/Spr.h"
+#include "reference_book.h"
 #include "test_base.h"
 #include "ui/button_edit.h"
 #include "ui/scripted_user_interface.h"
@@ -49,19 +50,15 @@ class OrganisationPickersTest : public QObject {
     Q_OBJECT
 
 private:
-    std::unique_ptr<QTemporaryDir> m_dir;
-    std::unique_ptr<ui::ScriptedUserInterface> m_seam;
-    std::unique_ptr<ui::ScopedUserInterface> m_installed;
+    std::unique_ptr<dialog_test::Scene> m_scene;
 
-    QString base() const { return m_dir->filePath("BASE"); }
+    QString base() const { return m_scene->dir.filePath("BASE"); }
 
 private slots:
     void init() {
-        m_dir = std::make_unique<QTemporaryDir>();
+        m_scene = std::make_unique<dialog_test::Scene>();
         app::BaseDir = base();
-        app::ConfigFileName = m_dir->filePath("kvellary.INI");
-        m_seam = std::make_unique<ui::ScriptedUserInterface>();
-        m_installed = std::make_unique<ui::ScopedUserInterface>(*m_seam);
+        app::ConfigFileName = m_scene->dir.filePath("kvellary.INI");
         test_support::createEmptyBase(base());
         test_support::appendRecord(base(), TableId::Mo,
                                    {{"OGRN", "1023301234567"},
@@ -80,18 +77,14 @@ private slots:
             test_support::appendRecord(base(), TableId::Vedpr, {{"ID", id}, {"NAME", name}});
     }
 
-    void cleanup() {
-        m_installed.reset();
-        m_seam.reset();
-        m_dir.reset();
-    }
+    void cleanup() { m_scene.reset(); }
 
     // The button opens the legal forms on the organisation's own; the choice goes
     // into the record buffer, the name cut to the field's 80 characters.
     void legalFormByTheButton() {
         TMainFormKvell1 w;
         Seen seen;
-        m_seam->answerDialog(choose(2, seen));
+        m_scene->seam.answerDialog(choose(2, seen));
         w.EditOPF->findChild<QToolButton*>()->click();
         QCOMPARE(seen.title, QStringLiteral("ОКОПФ"));
         QCOMPARE(seen.current, QStringLiteral("Государственные бюджетные"));
@@ -102,13 +95,13 @@ private slots:
         QCOMPARE(mo.text(u"OKOPF_"), kLongName.left(80));
         QCOMPARE(w.EditOPF->lineEdit().text(), kLongName.left(80));
         QCOMPARE(mo.state(), xbase::Table::State::Edit);
-        QVERIFY(m_seam->messages().empty());
+        QVERIFY(m_scene->seam.messages().empty());
     }
 
     void affiliationByDoubleClick() {
         TMainFormKvell1 w;
         Seen seen;
-        m_seam->answerDialog(choose(0, seen));
+        m_scene->seam.answerDialog(choose(0, seen));
         QTest::mouseDClick(&w.EditVedPr->lineEdit(), Qt::LeftButton);
         QCOMPARE(seen.title, QStringLiteral("Ведомственная принадлежность"));
         QCOMPARE(seen.currentId, 2);
@@ -121,11 +114,11 @@ private slots:
     void cancelChangesNothing() {
         TMainFormKvell1 w;
         Seen seen;
-        m_seam->answerDialog(choose(-1, seen));
+        m_scene->seam.answerDialog(choose(-1, seen));
         QTest::mouseDClick(&w.EditOPF->lineEdit(), Qt::LeftButton);
-        m_seam->answerDialog(choose(-1, seen));
+        m_scene->seam.answerDialog(choose(-1, seen));
         w.EditVedPr->findChild<QToolButton*>()->click();
-        QCOMPARE(m_seam->dialogsShown(), 2);
+        QCOMPARE(m_scene->seam.dialogsShown(), 2);
         const xbase::Table& mo = w.tables().HalcyonDataSet3;
         QCOMPARE(mo.integer(u"OKOPF"), 75203);
         QCOMPARE(mo.text(u"OKOPF_"), QStringLiteral("Государственные бюджетные учреждения"));
@@ -139,8 +132,8 @@ private slots:
         w.tables().HalcyonDataSet3.post();
         w.EditOPF->findChild<QToolButton*>()->click();
         QTest::mouseDClick(&w.EditVedPr->lineEdit(), Qt::LeftButton);
-        QCOMPARE(m_seam->dialogsShown(), 0);
-        QVERIFY(m_seam->messages().empty());
+        QCOMPARE(m_scene->seam.dialogsShown(), 0);
+        QVERIFY(m_scene->seam.messages().empty());
     }
 };
 
