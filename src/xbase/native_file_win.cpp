@@ -143,12 +143,6 @@ std::int64_t NativeFile::read(std::int64_t offset, void* data, std::int64_t n) c
     return done;
 }
 
-void NativeFile::readExact(std::int64_t offset, void* data, std::int64_t n) const {
-    if (read(offset, data, n) != n)
-        throw Error(QStringLiteral("%1: файл короче, чем указано в его заголовке")
-                        .arg(QDir::toNativeSeparators(m_path)));
-}
-
 void NativeFile::write(std::int64_t offset, const void* data, std::int64_t n) {
     const auto* p = static_cast<const char*>(data);
     std::int64_t done = 0;

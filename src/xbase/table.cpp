@@ -175,6 +175,14 @@ void Table::open() {
     NativeFile file =
         NativeFile::open(path, m_readOnly ? FileAccess::ReadOnly : FileAccess::ReadWrite,
                          m_exclusive ? Sharing::Exclusive : Sharing::Shared);
+    // A pack that was interrupted and could not be finished here (the table is in
+    // use elsewhere, or this open is read-only) leaves a table that is half
+    // rewritten: reading or appending to it would lose records.
+    if (!packFinished && QFileInfo::exists(journalPath(path)))
+        throw Error(QStringLiteral("%1: сжатие таблицы было прервано; оно будет завершено при "
+                                   "открытии таблицы на запись, когда её не используют другие "
+                                   "пользователи")
+                        .arg(QDir::toNativeSeparators(path)));
     const std::int64_t size = file.size();
     QByteArray head(static_cast<qsizetype>(std::min<std::int64_t>(size, kFileHeaderSize)), '\0');
     file.read(0, head.data(), head.size());

@@ -1,5 +1,6 @@
 #include "test_base.h"
 
+#include "demo_base.h"
 #include "xbase/table.h"
 
 #include <QDir>
@@ -19,6 +20,7 @@ void createEmptyBase(const QString& dir) {
     QDir().mkpath(dir);
     for (const data::TableLayout& l : data::allLayouts())
         xbase::Table::create(dir + QLatin1Char('/') + l.fileName, l.fields);
+    demo::createIndexFiles(dir);
 }
 
 std::uint32_t appendRecord(const QString& dir, data::TableId id, const Fields& fields) {

@@ -10,7 +10,7 @@ namespace test_support {
 
 using Fields = std::map<QString, QString>;
 
-// Creates every table of the layouts, empty, in `dir`.
+// Creates every table of the layouts, empty, in `dir`, with the supplied index files.
 void createEmptyBase(const QString& dir);
 
 // Appends a record with the given field texts; returns its record number.

@@ -206,3 +206,36 @@ TEST(PackRecovery, IncompleteJournalIsDroppedAndTheTableKept) {
 }
 
 } // namespace
+
+namespace {
+
+// A read-only open cannot finish an interrupted pack, and does not read the
+// half-rewritten table either.
+TEST(PackRecovery, ReadOnlyOpenWaitsForTheFinishedPack) {
+    TempDir dir;
+    QStringList live;
+    {
+        auto t = tableWith(dir, 3000);
+        for (int i = 1; i <= 3000; i += 2) {
+            t->go(static_cast<std::uint32_t>(i));
+            t->deleteRecord();
+        }
+        live = names(*t);
+    }
+    ASSERT_EQ(runHelper({QStringLiteral("pack"), dir.path(), QStringLiteral("T.DBF")},
+                        QStringLiteral("pack.mid-copy")),
+              86);
+    Table readOnly;
+    readOnly.setDirectory(dir.path());
+    readOnly.setTableName(QStringLiteral("T.DBF"));
+    readOnly.setReadOnly(true);
+    EXPECT_THROW(readOnly.open(), Error);
+    auto t = reopen(dir); // a writable open finishes the pack
+
+    EXPECT_EQ(names(*t), live);
+    t->close();
+    readOnly.open();
+    EXPECT_EQ(names(readOnly), live);
+}
+
+} // namespace

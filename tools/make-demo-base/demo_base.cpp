@@ -170,20 +170,25 @@ void writeCounters(xbase::Table& maxkey, Tables& tables) {
     }
 }
 
-// The index files supplied with a base: every tag keys on the field of its name.
-void createIndexes(Tables& tables) {
-    const auto fieldTag = [](const QString& field) { return std::pair{field, field}; };
-    std::vector<std::pair<QString, QString>> prvs2Tags{fieldTag(QStringLiteral("ID"))};
-    for (const xbase::FieldDef& f : data::layout(TableId::Prvs2).fields) {
-        if (f.name.startsWith(QLatin1String("VP_")))
-            prvs2Tags.push_back(fieldTag(f.name));
+// The tags of the index files supplied with a base, each keyed on the field of
+// its name. PODR3.MDX is not supplied: the program builds it when it needs it.
+QStringList suppliedTags(const data::TableLayout& l) {
+    switch (l.id) {
+    case TableId::Prvs2: {
+        QStringList tags{QStringLiteral("ID")};
+        for (const xbase::FieldDef& f : l.fields) {
+            if (f.name.startsWith(QLatin1String("VP_")))
+                tags << f.name;
+        }
+        return tags;
     }
-    tables[TableId::Prvs2]->createIndex(data::layout(TableId::Prvs2).indexFile, prvs2Tags);
-    tables[TableId::Kladr]->createIndex(data::layout(TableId::Kladr).indexFile,
-                                        QStringLiteral("OCATD"), QStringLiteral("OCATD"));
-    tables[TableId::MaxKey]->createIndex(data::layout(TableId::MaxKey).indexFile,
-                                         QStringLiteral("NAME_VALUE"),
-                                         QStringLiteral("NAME_VALUE"));
+    case TableId::Kladr:
+        return {QStringLiteral("OCATD")};
+    case TableId::MaxKey:
+        return {QStringLiteral("NAME_VALUE")};
+    default:
+        return {};
+    }
 }
 
 } // namespace
@@ -203,7 +208,25 @@ void buildDemoBase(const QString& directory, int scale) {
     if (scale > 0)
         addScaledRows(scale, tables);
     writeCounters(*tables[TableId::MaxKey], tables);
-    createIndexes(tables);
+    tables.clear();
+    createIndexFiles(directory);
+}
+
+void createIndexFiles(const QString& directory) {
+    for (const data::TableLayout& l : data::allLayouts()) {
+        const QStringList fields = suppliedTags(l);
+        if (fields.isEmpty())
+            continue;
+        std::vector<std::pair<QString, QString>> tags;
+        for (const QString& f : fields)
+            tags.emplace_back(f, f);
+        xbase::Table t;
+        t.setDirectory(directory);
+        t.setTableName(l.fileName);
+        t.setExclusive(true);
+        t.open();
+        t.createIndex(l.indexFile, tags);
+    }
 }
 
 } // namespace demo

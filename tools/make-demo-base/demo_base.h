@@ -12,4 +12,9 @@ namespace demo {
 // Throws std::runtime_error or xbase::Error.
 void buildDemoBase(const QString& directory, int scale = 0);
 
+// The index files supplied with every base, built from the tables in `directory`:
+// PRVS2.MDX (tags "ID", "VP_11" … "VP_73"), KLADR.MDX ("OCATD") and MAXKEY.MDX
+// ("NAME_VALUE"), each tag keyed on the field of its name.
+void createIndexFiles(const QString& directory);
+
 } // namespace demo
