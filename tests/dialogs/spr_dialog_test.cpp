@@ -4,6 +4,7 @@
 #include "ui/table_grid.h"
 #include "ui/table_model.h"
 
+#include <QFile>
 #include <QHeaderView>
 #include <QTemporaryDir>
 #include <QTest>
@@ -290,9 +291,10 @@ private slots:
         }
     }
 
-    // A book that cannot be opened is reported; the dialog opens with nothing in it.
+    // A settlement book without its index file is reported; the dialog opens empty.
     void missingBook() {
         dialog_test::createBook(base(), TableId::Okopf, {});
+        QVERIFY(QFile::remove(m_scene->dir.filePath("KLADR.MDX")));
         QStringList listed{"?"};
         m_scene->seam.answerDialog([&](QDialog& dialog) {
             listed = listedNames(static_cast<TSprDlg&>(dialog));
