@@ -57,6 +57,10 @@ bool MainTables::open(const QString& baseDir) {
     for (xbase::Table* t : {&HalcyonDataSet1, &HalcyonDataSetPodr, &HalcyonDataSet2,
                             &HalcyonDataSet3, &HalcyonDataSet7, &HalcyonDataSet71, &T_FFOMS})
         t->setDirectory(baseDir);
+    try {
+        HalcyonDataSet2.setIndexFiles({data::layout(data::TableId::Prvs2).indexFile});
+    } catch (const xbase::Error&) {
+    }
     for (xbase::Table* t : {&HalcyonDataSet1, &HalcyonDataSetPodr, &HalcyonDataSet2,
                             &HalcyonDataSet7, &HalcyonDataSet71})
         openQuietly(*t);

@@ -3,6 +3,7 @@
 #include "xbase/table.h"
 
 #include <QDir>
+#include <QFile>
 
 namespace test_support {
 namespace {
@@ -19,6 +20,22 @@ void createEmptyBase(const QString& dir) {
     QDir().mkpath(dir);
     for (const data::TableLayout& l : data::allLayouts())
         xbase::Table::create(dir + QLatin1Char('/') + l.fileName, l.fields);
+    createPrvs2Index(dir);
+}
+
+void createPrvs2Index(const QString& dir) {
+    const data::TableLayout& l = data::layout(data::TableId::Prvs2);
+    if (QFile::exists(dir + QLatin1Char('/') + l.indexFile))
+        return;
+    std::vector<std::pair<QString, QString>> tags;
+    for (const xbase::FieldDef& f : l.fields) {
+        if (f.name == QLatin1String("ID") || f.name.startsWith(QLatin1String("VP_")))
+            tags.emplace_back(f.name, f.name);
+    }
+    xbase::Table t;
+    t.setExclusive(true);
+    openTable(t, dir, data::TableId::Prvs2);
+    t.createIndex(l.indexFile, tags);
 }
 
 std::uint32_t appendRecord(const QString& dir, data::TableId id, const Fields& fields) {

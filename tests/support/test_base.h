@@ -10,8 +10,11 @@ namespace test_support {
 
 using Fields = std::map<QString, QString>;
 
-// Creates every table of the layouts, empty, in `dir`.
+// Creates every table of the layouts, empty, in `dir`, and PRVS2.MDX.
 void createEmptyBase(const QString& dir);
+
+// Creates PRVS2.MDX (the tag "ID" and one tag per care-type flag) unless it exists.
+void createPrvs2Index(const QString& dir);
 
 // Appends a record with the given field texts; returns its record number.
 std::uint32_t appendRecord(const QString& dir, data::TableId id, const Fields& fields);
