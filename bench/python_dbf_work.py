@@ -8,7 +8,7 @@ import time
 
 import dbf
 
-SPEC = ("NAME C(40); ADDR C(80); ID N(9,0); KIND N(4,0); D_START D; D_END D; CODE C(13); "
+FIELD_LIST = ("NAME C(40); ADDR C(80); ID N(9,0); KIND N(4,0); D_START D; D_END D; CODE C(13); "
         "PHONE C(20); AMOUNT N(10,2); NOTE C(30); UNIT N(9,0); FLAG C(1)")
 
 
@@ -30,7 +30,7 @@ def main():
     ours = {b["name"]: b["real_time"] for b in json.load(open(sys.argv[2]))["benchmarks"]}
     with tempfile.TemporaryDirectory() as d:
         path = os.path.join(d, "BENCH.DBF")
-        table = dbf.Table(path, SPEC, codepage="cp866")
+        table = dbf.Table(path, FIELD_LIST, codepage="cp866")
         table.open(dbf.READ_WRITE)
 
         def append():

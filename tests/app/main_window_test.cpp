@@ -123,6 +123,8 @@ private slots:
             QVERIFY2(x->isOpen() && x->exclusive(), qPrintable(x->tableName()));
         }
         QVERIFY(t.HalcyonDataSet2.isOpen() && !t.HalcyonDataSet2.exclusive());
+        QCOMPARE(t.HalcyonDataSet2.indexFiles(), QStringList("PRVS2.MDX"));
+        QVERIFY(t.HalcyonDataSet2.tagNames().contains("ID"));
         QVERIFY(!t.T_FFOMS.isOpen());
 
         QCOMPARE(w.windowTitle(),
@@ -418,6 +420,22 @@ private slots:
         QVERIFY(next.messages.isEmpty());
         QCOMPARE(next.open, QStringLiteral("MO LICEN LICEN2 PODR PODR2 PRVS2"));
         QCOMPARE(next.moState, int(State::Edit));
+    }
+
+    // A table that cannot be opened stays closed without a word; the rest work.
+    void missingTablesStayClosed() {
+        demo::buildDemoBase(base());
+        QFile::remove(base() + "/PRVS2.MDX");
+        QVERIFY(QFile::remove(base() + "/PODR2.DBF"));
+        TMainFormKvell1 w;
+        QVERIFY(seam().messages().empty());
+        app::MainTables& t = w.tables();
+        QVERIFY(!t.HalcyonDataSet2.isOpen());
+        QVERIFY(!t.HalcyonDataSet71.isOpen());
+        QVERIFY(t.HalcyonDataSet1.isOpen() && t.HalcyonDataSetPodr.isOpen());
+        QCOMPARE(t.HalcyonDataSet3.state(), State::Edit);
+        w.close();
+        QVERIFY(seam().messages().empty());
     }
 
     // Without MO.DBF the start is taken for a second copy: nothing is open, the
