@@ -199,6 +199,14 @@ void TMainFormKvell1::buildPanel() {
     EditVedPr = buttonEdit("EditVedPr", "VEDPRI_", 549, 82, 400);
     label(QStringLiteral("Организационно-правовая форма"), 26, 115);
     EditOPF = buttonEdit("EditOPF", "OKOPF_", 224, 115, 313);
+    connect(EditOPF, &ui::ButtonEdit::buttonClicked, this,
+            ui::guarded([this] { EditOPFButtonClick(); }));
+    connect(EditOPF, &ui::ButtonEdit::doubleClicked, this,
+            ui::guarded([this] { EditOPFDblClick(); }));
+    connect(EditVedPr, &ui::ButtonEdit::buttonClicked, this,
+            ui::guarded([this] { EditVedPrButtonClick(); }));
+    connect(EditVedPr, &ui::ButtonEdit::doubleClicked, this,
+            ui::guarded([this] { EditVedPrDblClick(); }));
     label(QStringLiteral("Подчиненность"), 553, 119);
     ComboBox1 = new QComboBox(Panel1);
     ComboBox1->setObjectName(QStringLiteral("ComboBox1"));
@@ -306,6 +314,22 @@ void TMainFormKvell1::showOrgType() {
 
 void TMainFormKvell1::ComboBoxTypeErrChange() {
     records::StoreOrgType(m_tables.HalcyonDataSet3, ComboBox1->currentIndex());
+}
+
+void TMainFormKvell1::EditOPFButtonClick() {
+    records::PickLegalForm(m_tables.HalcyonDataSet3, app::BaseDir);
+}
+
+void TMainFormKvell1::EditOPFDblClick() {
+    records::PickLegalForm(m_tables.HalcyonDataSet3, app::BaseDir);
+}
+
+void TMainFormKvell1::EditVedPrButtonClick() {
+    records::PickAffiliation(m_tables.HalcyonDataSet3, app::BaseDir);
+}
+
+void TMainFormKvell1::EditVedPrDblClick() {
+    records::PickAffiliation(m_tables.HalcyonDataSet3, app::BaseDir);
 }
 
 // ComboBox1KeyDown: the Delete key clears the organisation type.

@@ -68,6 +68,10 @@ private:
     void FormClose();
     void ComboBoxTypeErrChange();
     void showOrgType();
+    void EditOPFButtonClick();
+    void EditOPFDblClick();
+    void EditVedPrButtonClick();
+    void EditVedPrDblClick();
     void ItemExitClick();
 
     app::MainTables m_tables;

@@ -143,6 +143,12 @@ void TableModel::setCurrentRow(int row) {
     m_table.go(m_records[static_cast<std::size_t>(row)]);
 }
 
+std::uint32_t TableModel::recordOf(int row) const {
+    return row >= 0 && row < static_cast<int>(m_records.size())
+               ? m_records[static_cast<std::size_t>(row)]
+               : 0;
+}
+
 int TableModel::rowCount(const QModelIndex& parent) const {
     return parent.isValid() ? 0 : static_cast<int>(m_records.size()) + (m_insertRow ? 1 : 0);
 }

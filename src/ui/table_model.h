@@ -47,6 +47,9 @@ public:
     // Moves the cursor to the record of `row` (which posts a pending edit). Throws
     // what the cursor throws; the current row then stays where it was.
     void setCurrentRow(int row);
+    // The physical number of the record listed in `row`; 0 for none (also for the
+    // row of a started record).
+    std::uint32_t recordOf(int row) const;
 
     int rowCount(const QModelIndex& parent = {}) const override;
     int columnCount(const QModelIndex& parent = {}) const override;

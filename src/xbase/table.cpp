@@ -403,6 +403,19 @@ QByteArray Table::storedRecord(std::uint32_t recNo) const {
     return image;
 }
 
+QByteArray Table::storedRecords(std::uint32_t first, std::uint32_t count) const {
+    requireOpen();
+    const std::uint32_t total = refreshCount();
+    if (first == 0 || first > total)
+        return {};
+    count = std::min(count, total - first + 1);
+    QByteArray images(static_cast<qsizetype>(count) * m_header.recordLength, '\0');
+    const std::int64_t got = m_file.read(recordOffset(first), images.data(), images.size());
+    images.truncate(static_cast<qsizetype>(std::max<std::int64_t>(0, got) / m_header.recordLength *
+                                           m_header.recordLength));
+    return images;
+}
+
 void Table::refresh() {
     requireOpen();
     if (m_state != State::Browse || m_recNo == 0)

@@ -123,6 +123,11 @@ public:
     // The stored image of a record (deletion flag, then the fields) without moving
     // the cursor, for readers such as grids; empty when the file holds no such record.
     QByteArray storedRecord(std::uint32_t recNo) const;
+    // The stored images of up to `count` records from `first` on, one after the
+    // other, in one read: fewer at the end of the file, none past it.
+    QByteArray storedRecords(std::uint32_t first, std::uint32_t count) const;
+    // The length of one record image.
+    int recordLength() const { return m_header.recordLength; }
     // Re-reads the current record from the file (browse state only).
     void refresh();
 
