@@ -1,6 +1,7 @@
 // What NativeFile does the same way on every system.
-#include "error.h"
 #include "native_file.h"
+
+#include "error.h"
 
 #include <QDir>
 
